@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "platform/MessageQueue.h"
+
+namespace kyv {
+
+class TThread;
+
+// Deleting a thread object first asks its thread to end and joins it, so no thread ever runs on a
+// half-destroyed object.
+struct TThreadStopper {
+  void operator()(TThread* thread) const;
+};
+
+template <class T>
+using TThreadPtr = std::unique_ptr<T, TThreadStopper>;
+
+// A worker thread with its own message queue. Derived classes implement Execute; TThread::Create
+// starts the thread only after the most-derived constructor has finished.
+class TThread {
+ public:
+  virtual ~TThread();
+  TThread(const TThread&) = delete;
+  TThread& operator=(const TThread&) = delete;
+
+  template <class T, class... Args>
+  static TThreadPtr<T> Create(Args&&... args) {
+    TThreadPtr<T> thread(new T(std::forward<Args>(args)...));
+    thread->Start();
+    return thread;
+  }
+
+  // Any thread: sets the terminate flag and posts WM_QUIT so that a waiting message loop wakes.
+  void Terminate();
+  bool Terminated() const { return FTerminated.load(); }
+
+  // Any thread but this one: waits for the thread to end and joins it.
+  void WaitFor();
+  // Any thread: true when the thread has ended within the time (it is not joined).
+  bool WaitFor(std::chrono::milliseconds timeout);
+  bool Finished() const { return FFinished.load(); }
+
+  TMessageQueue& Queue() { return FQueue; }
+
+ protected:
+  TThread() = default;
+  // The thread's body; a failure escaping it is reported on the debugger output.
+  virtual void Execute() = 0;
+
+ private:
+  void Start();
+  void Run();
+
+  TMessageQueue FQueue;
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFinished{false};
+  std::mutex FFinishLock;
+  std::condition_variable FFinishedChanged;
+  std::mutex FJoinLock;
+  std::thread FThread;  // guarded by FJoinLock once started
+};
+
+// Posts a request to a worker; while the post fails (a full queue) waits up to 10 ms for the
+// thread to end and tries again. False as soon as the thread has ended, true once posted.
+bool SafePostThreadMessage(TThread& thread, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+
+}  // namespace kyv
