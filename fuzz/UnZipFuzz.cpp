@@ -10,7 +10,7 @@
 #include "platform/LittleEndian.h"
 
 namespace {
-constexpr size_t kMaxDest = 4 << 20;
+constexpr size_t kMaxDest = 1 << 20;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
