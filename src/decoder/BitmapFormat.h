@@ -11,6 +11,8 @@ namespace kyv {
 inline constexpr uint16_t kBitmapType = 0x4D42;  // "BM"
 inline constexpr uint32_t kBiRgb = 0;
 
+// Packed: bfSize and bfOffBits sit at offsets that do not suit them, so copy them before
+// passing them by reference. The info header's members all sit at natural offsets.
 #pragma pack(push, 1)
 
 struct TBitmapFileHeader {
@@ -26,7 +28,7 @@ struct TBitmapFileHeader {
   void Write(uint8_t* p) const noexcept;
 };
 
-struct TBitmapInfoHeader {
+struct alignas(4) TBitmapInfoHeader {
   static constexpr size_t kSize = 40;
 
   uint32_t biSize;

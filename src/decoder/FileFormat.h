@@ -29,6 +29,9 @@ enum TCompression : int16_t {
   ckBitmap58 = 4,
 };
 
+// Wire layouts. Members are packed, so a member at an offset that does not suit its type
+// (TFileHeader::IndexOffset) must be copied before it is passed by reference; the structs whose
+// members all sit at natural offsets are aligned so that their members can be.
 #pragma pack(push, 1)
 
 struct TFileHeader {
@@ -48,7 +51,7 @@ struct TFileHeader {
   size_t IndexEntrySize() const noexcept { return Version == kKyvVersion101 ? 16 : 8; }
 };
 
-struct TIndexHeader {
+struct alignas(4) TIndexHeader {
   static constexpr size_t kSize = 16;
 
   uint32_t Count;
@@ -60,7 +63,7 @@ struct TIndexHeader {
 };
 
 // Index entry of versions 0 and 0x0100.
-struct TIndexEntry8 {
+struct alignas(4) TIndexEntry8 {
   static constexpr size_t kSize = 8;
 
   uint32_t Time;
@@ -68,7 +71,7 @@ struct TIndexEntry8 {
 };
 
 // Index entry of version 0x0101.
-struct TIndexEntry16 {
+struct alignas(8) TIndexEntry16 {
   static constexpr size_t kSize = 16;
 
   uint32_t Time;
@@ -76,17 +79,7 @@ struct TIndexEntry16 {
   uint64_t Offset;  // from the start of the frame area
 };
 
-// An index entry of either layout, as the player uses it.
-struct TIndexEntry {
-  uint32_t Time;
-  uint64_t Offset;
-
-  // Reads the entry of the given file version at p (8 or 16 bytes).
-  static TIndexEntry Read(const uint8_t* p, int16_t version) noexcept;
-  void Write(uint8_t* p, int16_t version) const noexcept;
-};
-
-struct TFrameHeader {
+struct alignas(4) TFrameHeader {
   static constexpr size_t kSize = 28;
 
   uint32_t Time;
@@ -105,6 +98,16 @@ struct TFrameHeader {
 };
 
 #pragma pack(pop)
+
+// An index entry of either layout, as the player uses it.
+struct TIndexEntry {
+  uint32_t Time;
+  uint64_t Offset;
+
+  // Reads the entry of the given file version at p (8 or 16 bytes).
+  static TIndexEntry Read(const uint8_t* p, int16_t version) noexcept;
+  void Write(uint8_t* p, int16_t version) const noexcept;
+};
 
 static_assert(sizeof(TFileHeader) == 32);
 static_assert(offsetof(TFileHeader, Version) == 2);

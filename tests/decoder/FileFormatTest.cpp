@@ -27,7 +27,8 @@ TEST(FileFormat, FileHeaderRoundTripsAtTheRightOffsets) {
   EXPECT_EQ(bytes[16], 0x05);
   const TFileHeader back = TFileHeader::Read(bytes.data());
   EXPECT_EQ(back.Width, 1920);
-  EXPECT_EQ(back.IndexOffset, h.IndexOffset);
+  const int64_t written = h.IndexOffset, read = back.IndexOffset;  // packed: copy first
+  EXPECT_EQ(read, written);
   EXPECT_TRUE(back.VersionKnown());
   EXPECT_EQ(back.IndexEntrySize(), 16u);
 }
