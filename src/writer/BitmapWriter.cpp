@@ -115,7 +115,8 @@ TPixels24 DecodeBitmapFile(const uint8_t* image, size_t size) {
       uint32_t c = 0;
       if (bitCount <= 8) {
         const int bitPos = x * bitCount;
-        const uint32_t index = (row[bitPos / 8] >> (8 - bitCount - bitPos % 8)) & ((1u << bitCount) - 1);
+        const uint32_t index =
+            (row[bitPos / 8] >> (8 - bitCount - bitPos % 8)) & ((1u << bitCount) - 1);
         const uint8_t* q = table + index * 4;
         c = q[2] | (q[1] << 8) | (q[0] << 16);
       } else if (bitCount == 16) {

@@ -1,0 +1,64 @@
+#include <exception>
+
+#include "Verbs.h"
+#include "platform/Errors.h"
+
+namespace kyv::tool {
+
+void PrintUsage(std::ostream& out) {
+  out << "Usage: kyvtool VERB ARGUMENTS\n"
+         "\n"
+         "  info FILE         header, index, frames by type and compression, payload bytes\n"
+         "  check FILE        walks and decodes every record; exit status 0 only when the\n"
+         "                    recording is sound, 1 naming the first bad record\n"
+         "  make-sample OUT.kyv [--width W] [--height H] [--seconds S] [--format 0|100|101]\n"
+         "                    writes a sample recording (default 1024 x 768, 20 s, format\n"
+         "                    101) and its thumbnails (nails.xml, nails/) beside it\n"
+         "  --help            this text\n"
+         "\n"
+         "Records are numbered from 0. Exit status 2 means a wrong command line.\n";
+}
+
+const char* FrameTypeName(int type) {
+  static const char* const names[] = {"ftXorRect", "ftKeyFrame", "ftCursor", "ftCopyRect",
+                                      "ftMarker"};
+  return type >= 0 && type < 5 ? names[type] : "other";
+}
+
+const char* CompressionName(int kind) {
+  static const char* const names[] = {"ckNone", "ckJpeg", "ckLzo", "ckZlib", "ckBitmap58"};
+  return kind >= 0 && kind < 5 ? names[kind] : "other";
+}
+
+std::string DescribeHeadError(const std::exception& error) {
+  const auto* kyvError = dynamic_cast<const EKyvError*>(&error);
+  if (kyvError && kyvError->Code())
+    return "error " + std::to_string(*kyvError->Code()) + ": " + kyvError->Message();
+  return error.what();
+}
+
+int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    PrintUsage(err);
+    return kExitUsage;
+  }
+  const std::string& verb = args.front();
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  try {
+    if (verb == "--help" || verb == "-h" || verb == "help") {
+      PrintUsage(out);
+      return kExitOk;
+    }
+    if (verb == "info") return RunInfo(rest, out, err);
+    if (verb == "check") return RunCheck(rest, out, err);
+    if (verb == "make-sample") return RunMakeSample(rest, out, err);
+  } catch (const std::exception& e) {
+    err << "kyvtool " << verb << ": " << e.what() << "\n";
+    return kExitBad;
+  }
+  err << "kyvtool: unknown verb \"" << verb << "\"\n\n";
+  PrintUsage(err);
+  return kExitUsage;
+}
+
+}  // namespace kyv::tool
