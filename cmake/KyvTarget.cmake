@@ -10,6 +10,11 @@ function(kyv_target_defaults target)
     target_compile_options(${target} PRIVATE -fsanitize=${_san} -fno-omit-frame-pointer
       -fno-sanitize-recover=all)
     target_link_options(${target} PRIVATE -fsanitize=${_san})
+    # Sanitizer instrumentation makes g++'s flow analysis report uninitialised values that are
+    # not (seen in std::regex and std::function); the normal build keeps the warning.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_compile_options(${target} PRIVATE -Wno-maybe-uninitialized)
+    endif()
   endif()
   if(KYV_FUZZ)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
