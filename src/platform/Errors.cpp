@@ -2,7 +2,7 @@
 
 namespace kyv {
 
-void KyvAssertFailed(const char* condition, const char* file, int line) {
+[[noreturn]] void KyvAssertFailed(const char* condition, const char* file, int line) {
   throw EAssertionFailed("Assertion failed: " + std::string(condition) + " (" + file + ", line " +
                          std::to_string(line) + ")");
 }

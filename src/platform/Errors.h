@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kyv {
 
@@ -29,7 +30,7 @@ class EAssertionFailed : public EKyvError {
 };
 
 // Raises EAssertionFailed naming the failed condition. Active in every build type.
-void KyvAssertFailed(const char* condition, const char* file, int line);
+[[noreturn]] void KyvAssertFailed(const char* condition, const char* file, int line);
 
 }  // namespace kyv
 

@@ -3,10 +3,9 @@
 namespace kyv {
 
 void TEvent::Set() {
-  {
-    std::lock_guard lock(FLock);
-    FSet = true;
-  }
+  // Notified under the lock: a waiter may free the event as soon as its wait returns.
+  std::lock_guard lock(FLock);
+  FSet = true;
   FChanged.notify_one();
 }
 

@@ -1,19 +1,38 @@
 #include "platform/MessageQueue.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kyv {
 
+TMessageQueue::~TMessageQueue() {
+  std::unique_lock lock(FLock);
+  FWakeUpsDone.wait(lock, [this] { return FWakeUp.use_count() <= 1; });
+}
+
 bool TMessageQueue::Post(UINT msg, WPARAM wParam, LPARAM lParam) {
-  std::function<void()> wakeUp;
+  std::shared_ptr<const std::function<void()>> wakeUp;
   {
     std::lock_guard lock(FLock);
-    if (FClosed || FMessages.size() >= FCapacity) return false;
+    if (FClosed || (FMessages.size() >= FCapacity && msg != WM_QUIT)) return false;
     FMessages.push_back({msg, wParam, lParam});
+    // Notified under the lock: the owner may free the queue as soon as it has taken the message.
+    FArrived.notify_one();
     wakeUp = FWakeUp;
   }
-  FArrived.notify_one();
-  if (wakeUp) wakeUp();
+  if (!wakeUp) return true;
+  const auto release = [&] {
+    std::lock_guard lock(FLock);
+    wakeUp.reset();
+    FWakeUpsDone.notify_all();
+  };
+  try {
+    (*wakeUp)();
+  } catch (...) {
+    release();
+    throw;
+  }
+  release();
   return true;
 }
 
@@ -47,8 +66,11 @@ bool TMessageQueue::WaitFor(std::chrono::milliseconds timeout) {
 }
 
 void TMessageQueue::Close() {
-  std::lock_guard lock(FLock);
+  std::shared_ptr<const std::function<void()>> wakeUp;  // freed after the lock is released
+  std::unique_lock lock(FLock);
   FClosed = true;
+  wakeUp = std::move(FWakeUp);
+  FWakeUpsDone.wait(lock, [&] { return wakeUp.use_count() <= 1; });
 }
 
 bool TMessageQueue::Closed() const {
@@ -62,8 +84,11 @@ size_t TMessageQueue::Count() const {
 }
 
 void TMessageQueue::SetWakeUp(std::function<void()> wakeUp) {
-  std::lock_guard lock(FLock);
-  FWakeUp = std::move(wakeUp);
+  std::shared_ptr<const std::function<void()>> previous;  // freed after the lock is released
+  auto next = wakeUp ? std::make_shared<const std::function<void()>>(std::move(wakeUp)) : nullptr;
+  std::unique_lock lock(FLock);
+  previous = std::exchange(FWakeUp, std::move(next));
+  FWakeUpsDone.wait(lock, [&] { return previous.use_count() <= 1; });
 }
 
 }  // namespace kyv

@@ -6,8 +6,9 @@
 namespace kyv {
 
 // Texts inside the system are byte strings in the locale's code set (UTF-8 normally, GBK under a
-// zh_CN.GBK locale); texts crossing the Automation interface are UTF-16. Characters that the
-// target cannot hold become '?'.
+// zh_CN.GBK locale); texts crossing the Automation interface are UTF-16. Each character that the
+// target cannot hold becomes one '?', and so does each stray byte of the input. A code set that
+// iconv does not know raises EKyvError.
 
 // The code set named by the environment's locale, as iconv knows it ("UTF-8" when unset).
 std::string LocaleCodeSet();

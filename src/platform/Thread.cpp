@@ -20,9 +20,12 @@ TThread::~TThread() {
   if (FThread.joinable()) FThread.detach();
 }
 
-void TThread::Start() { FThread = std::thread(&TThread::Run, this); }
+void TThread::Start() {
+  FThread = std::thread(&TThread::Run, this);
+}
 
 void TThread::Run() {
+  FId.store(std::this_thread::get_id());
   try {
     Execute();
   } catch (const std::exception& e) {
@@ -44,8 +47,9 @@ void TThread::Terminate() {
 }
 
 void TThread::WaitFor() {
+  // Checked before taking the lock, which another thread may hold while it joins this one.
+  KYV_ASSERT(FId.load() != std::this_thread::get_id());
   std::lock_guard lock(FJoinLock);
-  KYV_ASSERT(FThread.get_id() != std::this_thread::get_id());
   if (FThread.joinable()) FThread.join();
 }
 

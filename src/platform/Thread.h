@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -51,7 +52,9 @@ class TThread {
   TMessageQueue& Queue() { return FQueue; }
 
  protected:
-  TThread() = default;
+  // A small capacity lets a worker refuse requests early; WM_QUIT always gets through.
+  explicit TThread(size_t queueCapacity = TMessageQueue::kDefaultCapacity)
+      : FQueue(queueCapacity) {}
   // The thread's body; a failure escaping it is reported on the debugger output.
   virtual void Execute() = 0;
 
@@ -65,7 +68,8 @@ class TThread {
   std::mutex FFinishLock;
   std::condition_variable FFinishedChanged;
   std::mutex FJoinLock;
-  std::thread FThread;  // guarded by FJoinLock once started
+  std::thread FThread;                 // guarded by FJoinLock once started
+  std::atomic<std::thread::id> FId{};  // set by the thread itself as it starts
 };
 
 // Posts a request to a worker; while the post fails (a full queue) waits up to 10 ms for the

@@ -16,7 +16,7 @@ using HWND = uint32_t;
 class TWindow {
  public:
   TWindow();
-  ~TWindow();  // unregisters the handle and closes the queue
+  ~TWindow();  // unregisters the handle and closes the queue; no wake-up call outlives it
   TWindow(const TWindow&) = delete;
   TWindow& operator=(const TWindow&) = delete;
 

@@ -1,179 +1,228 @@
-// Message queues, worker threads and window handles.
+// Thread and window message queues: order, filters, limits and wake-ups.
+#include "platform/MessageQueue.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <stdexcept>
+#include <cstdint>
 #include <thread>
 #include <vector>
 
 #include "platform/Event.h"
-#include "platform/MessageQueue.h"
-#include "platform/Thread.h"
-#include "platform/Window.h"
 
 namespace kyv {
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(MessageQueue, KeepsOrderAndFiltersByRange) {
+// Bounded waits below only guard against a hang; passing runs never reach them.
+constexpr auto kGuard = 10s;
+
+std::vector<UINT> Drain(TMessageQueue& q) {
+  std::vector<UINT> numbers;
+  TMessage m;
+  while (q.Peek(m)) numbers.push_back(m.Msg);
+  return numbers;
+}
+
+TEST(MessageQueue, MessagesComeOutInPostingOrderWithTheirParameters) {
   TMessageQueue q;
-  ASSERT_TRUE(q.Post(1, 10));
-  ASSERT_TRUE(q.Post(5, 50));
-  ASSERT_TRUE(q.Post(2, 20));
-  ASSERT_TRUE(q.Post(6, 60));
+  const WPARAM big = UINTPTR_MAX;
+  ASSERT_TRUE(q.Post(WM_USER + 3, big, -1));
+  ASSERT_TRUE(q.Post(WM_USER + 1, 1, INTPTR_MIN));
+  ASSERT_TRUE(q.Post(WM_USER + 2));
+  EXPECT_EQ(q.Count(), 3u);
+  TMessage m;
+  ASSERT_TRUE(q.Get(m));
+  EXPECT_EQ(m.Msg, WM_USER + 3);
+  EXPECT_EQ(m.WParam, big);
+  EXPECT_EQ(m.LParam, -1);
+  ASSERT_TRUE(q.Get(m));
+  EXPECT_EQ(m.Msg, WM_USER + 1);
+  EXPECT_EQ(m.LParam, INTPTR_MIN);
+  ASSERT_TRUE(q.Get(m));
+  EXPECT_EQ(m.Msg, WM_USER + 2);
+  EXPECT_EQ(m.WParam, 0u);
+  EXPECT_EQ(q.Count(), 0u);
+  EXPECT_FALSE(q.Peek(m));
+}
+
+TEST(MessageQueue, PeekWithoutRemovalLeavesTheMessageInPlace) {
+  TMessageQueue q;
+  q.Post(WM_USER, 7);
+  q.Post(WM_USER + 1, 8);
+  TMessage m;
+  ASSERT_TRUE(q.Peek(m, 0, 0, false));
+  EXPECT_EQ(m.WParam, 7u);
+  ASSERT_TRUE(q.Peek(m, 0, 0, false));
+  EXPECT_EQ(m.WParam, 7u);
+  EXPECT_EQ(q.Count(), 2u);
+  ASSERT_TRUE(q.Peek(m, 0, 0, true));
+  EXPECT_EQ(m.WParam, 7u);
+  ASSERT_TRUE(q.Peek(m, 0, 0, false));
+  EXPECT_EQ(m.WParam, 8u);
+  EXPECT_EQ(q.Count(), 1u);
+}
+
+TEST(MessageQueue, RangeFilterTakesTheFirstMessageInRangeAndKeepsTheRestInOrder) {
+  TMessageQueue q;
+  for (UINT msg : {1u, 5u, 2u, 6u, 5u, 9u}) q.Post(msg, msg * 10 + q.Count());
   TMessage m;
   ASSERT_TRUE(q.Peek(m, 5, 6, false));
-  EXPECT_EQ(m.WParam, 50u);
-  EXPECT_EQ(q.Count(), 4u);
+  EXPECT_EQ(m.WParam, 51u);  // the first 5, not the later one
   ASSERT_TRUE(q.Peek(m, 5, 6, true));
-  EXPECT_EQ(m.Msg, 5u);
-  EXPECT_FALSE(q.Peek(m, 7, 9, true));
-  // What is left comes out in the order it was posted.
-  std::vector<UINT> rest;
-  while (q.Peek(m)) rest.push_back(m.Msg);
-  EXPECT_EQ(rest, (std::vector<UINT>{1, 2, 6}));
+  EXPECT_EQ(m.WParam, 51u);
+  ASSERT_TRUE(q.Peek(m, 5, 6, true));
+  EXPECT_EQ(m.Msg, 6u);
+  // Both bounds belong to the range.
+  ASSERT_TRUE(q.Peek(m, 2, 2, true));
+  EXPECT_EQ(m.Msg, 2u);
+  ASSERT_TRUE(q.Peek(m, 9, 20, true));
+  EXPECT_EQ(m.Msg, 9u);
+  EXPECT_FALSE(q.Peek(m, 7, 8, true));
+  EXPECT_FALSE(q.Peek(m, 3, 4, false));
+  ASSERT_TRUE(q.Peek(m, 1, 1, true));
+  // A range starting at 0 is a range, not "every message".
+  q.Post(3);
+  ASSERT_TRUE(q.Peek(m, 0, 4, false));
+  EXPECT_EQ(m.Msg, 3u);
+  EXPECT_EQ(Drain(q), (std::vector<UINT>{5, 3}));
 }
 
-TEST(MessageQueue, GetIsFalseForQuitAndPostsFailWhenClosedOrFull) {
-  TMessageQueue q(2);
-  ASSERT_TRUE(q.Post(WM_USER));
-  ASSERT_TRUE(q.Post(WM_QUIT));
-  EXPECT_FALSE(q.Post(WM_USER + 1));  // full
+TEST(MessageQueue, GetIsFalseForQuitAndLeavesLaterMessagesWaiting) {
+  TMessageQueue q;
+  q.Post(WM_USER);
+  q.Post(WM_QUIT, 3);
+  q.Post(WM_USER + 1);
   TMessage m;
   EXPECT_TRUE(q.Get(m));
+  EXPECT_EQ(m.Msg, WM_USER);
   EXPECT_FALSE(q.Get(m));
-  q.Close();
-  EXPECT_FALSE(q.Post(WM_USER));
-  EXPECT_TRUE(q.Closed());
+  EXPECT_EQ(m.Msg, WM_QUIT);
+  EXPECT_EQ(m.WParam, 3u);
+  EXPECT_TRUE(q.Get(m));
+  EXPECT_EQ(m.Msg, WM_USER + 1);
 }
 
-TEST(MessageQueue, WaitForReturnsWhenAMessageArrivesAndWakeUpIsCalled) {
+TEST(MessageQueue, PostsFailWhenFullOrClosedAndQuitStillFitsAFullQueue) {
+  TMessageQueue q(2);
+  EXPECT_TRUE(q.Post(WM_USER));
+  EXPECT_TRUE(q.Post(WM_USER + 1));
+  EXPECT_FALSE(q.Post(WM_USER + 2));
+  EXPECT_EQ(q.Count(), 2u);
+  // A request to end must reach the loop even when the owner has fallen behind.
+  EXPECT_TRUE(q.Post(WM_QUIT));
+  EXPECT_EQ(q.Count(), 3u);
+  TMessage m;
+  ASSERT_TRUE(q.Get(m));
+  ASSERT_TRUE(q.Get(m));
+  EXPECT_TRUE(q.Post(WM_USER + 3));  // room again
+  EXPECT_FALSE(q.Closed());
+  q.Close();
+  EXPECT_TRUE(q.Closed());
+  EXPECT_FALSE(q.Post(WM_USER + 4));
+  EXPECT_FALSE(q.Post(WM_QUIT));
+  // What was queued before closing can still be taken.
+  EXPECT_EQ(Drain(q), (std::vector<UINT>{WM_QUIT, WM_USER + 3}));
+}
+
+TEST(MessageQueue, WaitForTimesOutOnAnEmptyQueueAndLeavesTheMessage) {
   TMessageQueue q;
-  EXPECT_FALSE(q.WaitFor(1ms));
+  EXPECT_FALSE(q.WaitFor(0ms));
+  EXPECT_FALSE(q.WaitFor(5ms));
+  q.Post(WM_USER);
+  EXPECT_TRUE(q.WaitFor(0ms));
+  EXPECT_EQ(q.Count(), 1u);
+}
+
+TEST(MessageQueue, WaitingOwnerWakesWhenAnotherThreadPosts) {
+  TMessageQueue q;
+  TEvent started, woke;
+  std::atomic<bool> waited{false};
+  std::thread owner([&] {
+    started.Set();
+    // Far longer than the guard below: only a post ends this wait in time.
+    waited = q.WaitFor(60s);
+    woke.Set();
+  });
+  ASSERT_TRUE(started.WaitFor(kGuard));
+  q.Post(WM_USER);
+  EXPECT_TRUE(woke.WaitFor(kGuard));
+  owner.join();
+  EXPECT_TRUE(waited);
+
+  std::thread getter([&] {
+    TMessage m;
+    started.Set();
+    q.Get(m);  // takes the first message
+    q.Get(m);  // blocks until the next post
+    waited = m.Msg == WM_USER + 1;
+    woke.Set();
+  });
+  ASSERT_TRUE(started.WaitFor(kGuard));
+  q.Post(WM_USER + 1);
+  EXPECT_TRUE(woke.WaitFor(kGuard));
+  getter.join();
+  EXPECT_TRUE(waited);
+}
+
+TEST(MessageQueue, WakeUpFollowsEverySuccessfulPostOutsideTheLock) {
+  TMessageQueue q(2);
+  std::vector<size_t> countsSeen;
+  // Reading the queue from the wake-up would deadlock if it were called under the lock.
+  q.SetWakeUp([&] { countsSeen.push_back(q.Count()); });
+  q.Post(WM_USER);
+  q.Post(WM_USER);
+  q.Post(WM_USER);  // refused: full
+  EXPECT_EQ(countsSeen, (std::vector<size_t>{1, 2}));
+  q.SetWakeUp(nullptr);
+  TMessage m;
+  q.Get(m);
+  q.Post(WM_USER);
+  EXPECT_EQ(countsSeen.size(), 2u);
+  q.SetWakeUp([&] { countsSeen.push_back(100); });
+  q.Close();
+  q.Post(WM_USER);  // refused: closed
+  EXPECT_EQ(countsSeen.size(), 2u);
+}
+
+TEST(MessageQueue, WakeUpFromSeveralPostersCountsEveryPost) {
+  TMessageQueue q(100000);
   std::atomic<int> wakeUps{0};
   q.SetWakeUp([&] { ++wakeUps; });
-  std::thread poster([&] { q.Post(WM_USER); });
-  EXPECT_TRUE(q.WaitFor(10s));
-  poster.join();
-  EXPECT_EQ(wakeUps, 1);
-}
-
-// A worker whose constructor sets what its body reads, and whose loop ends on WM_QUIT.
-class TEchoThread : public TThread {
- public:
-  explicit TEchoThread(TMessageQueue& replies) : FReplies(replies), FReady(42) {}
-
- protected:
-  void Execute() override {
-    TMessage m;
-    while (Queue().Get(m)) FReplies.Post(m.Msg, static_cast<WPARAM>(FReady));
-  }
-
- private:
-  TMessageQueue& FReplies;
-  int FReady;
-};
-
-TEST(Thread, StartsAfterConstructionAndStopsOnDestruction) {
-  TMessageQueue replies;
-  {
-    auto thread = TThread::Create<TEchoThread>(replies);
-    ASSERT_TRUE(SafePostThreadMessage(*thread, WM_USER + 7));
-    TMessage m;
-    ASSERT_TRUE(replies.WaitFor(10s));
-    ASSERT_TRUE(replies.Peek(m));
-    EXPECT_EQ(m.Msg, WM_USER + 7);
-    EXPECT_EQ(m.WParam, 42u);
-  }  // TThreadPtr terminates and joins here
-}
-
-class TFailingThread : public TThread {
- protected:
-  void Execute() override { throw std::runtime_error("boom"); }
-};
-
-TEST(Thread, AFailureEndsTheThreadNotTheProcessAndPostsThenFail) {
-  auto thread = TThread::Create<TFailingThread>();
-  EXPECT_TRUE(thread->WaitFor(10s));
-  EXPECT_TRUE(thread->Finished());
-  EXPECT_FALSE(SafePostThreadMessage(*thread, WM_USER));
-}
-
-// A worker that blocks until released, so that its queue can fill up.
-class TBlockedThread : public TThread {
- public:
-  TEvent Release;
-  std::atomic<int> Handled{0};
-
- protected:
-  void Execute() override {
-    Release.Wait();
-    TMessage m;
-    while (Queue().Get(m)) ++Handled;
-  }
-};
-
-TEST(Thread, SafePostRetriesWhileTheQueueIsFull) {
-  auto thread = TThread::Create<TBlockedThread>();
-  size_t posted = 0;
-  while (thread->Queue().Post(WM_USER)) ++posted;
-  EXPECT_EQ(posted, TMessageQueue::kDefaultCapacity);
-  std::thread releaser([&] {
-    std::this_thread::sleep_for(30ms);
-    thread->Release.Set();
-  });
-  EXPECT_TRUE(SafePostThreadMessage(*thread, WM_USER + 1));
-  releaser.join();
-}
-
-TEST(Window, PostsReachLiveWindowsAndFailForDestroyedOnes) {
-  HWND old;
-  {
-    TWindow wnd;
-    old = wnd.Handle();
-    EXPECT_TRUE(IsWindow(old));
-    EXPECT_TRUE(PostMessage(old, WM_USER + 2, 7, -1));
-    TMessage m;
-    ASSERT_TRUE(wnd.Queue().Peek(m));
-    EXPECT_EQ(m.LParam, -1);
-  }
-  EXPECT_FALSE(IsWindow(old));
-  EXPECT_FALSE(PostMessage(old, WM_USER));
-  TWindow next;
-  EXPECT_NE(next.Handle(), old);
-  EXPECT_FALSE(PostMessage(0, WM_USER));
-}
-
-TEST(Window, ConcurrentPostsWhileTheWindowGoesAway) {
-  auto wnd = std::make_unique<TWindow>();
-  const HWND handle = wnd->Handle();
-  std::atomic<bool> stop{false};
   std::vector<std::thread> posters;
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 4; ++i)
     posters.emplace_back([&] {
-      while (!stop) PostMessage(handle, WM_USER);
+      for (int n = 0; n < 1000; ++n) q.Post(WM_USER);
     });
-  std::this_thread::sleep_for(10ms);
-  wnd.reset();
-  EXPECT_FALSE(PostMessage(handle, WM_USER));
-  stop = true;
   for (auto& t : posters) t.join();
+  EXPECT_EQ(wakeUps, 4000);
+  EXPECT_EQ(q.Count(), 4000u);
 }
 
-TEST(Event, AutoResetReleasesOneWaitPerSet) {
-  TEvent e;
-  EXPECT_FALSE(e.WaitFor(1ms));
-  e.Set();
-  e.Set();  // setting twice is still one release
-  EXPECT_TRUE(e.WaitFor(0ms));
-  EXPECT_FALSE(e.WaitFor(1ms));
-  TEvent initially(true);
-  EXPECT_TRUE(initially.WaitFor(0ms));
-  std::thread setter([&] { e.Set(); });
-  e.Wait();
-  setter.join();
+TEST(MessageQueue, CloseWaitsForAWakeUpThatIsStillRunning) {
+  TMessageQueue q;
+  TEvent entered, release, closed;
+  std::atomic<bool> closedWhileRunning{false};
+  q.SetWakeUp([&] {
+    entered.Set();
+    release.WaitFor(kGuard);
+    closedWhileRunning = closed.WaitFor(0ms);
+  });
+  std::thread poster([&] { q.Post(WM_USER); });
+  ASSERT_TRUE(entered.WaitFor(kGuard));
+  std::thread closer([&] {
+    q.Close();
+    closed.Set();
+  });
+  // The owner may free what the wake-up uses once Close returns, so it must not return yet.
+  EXPECT_FALSE(closed.WaitFor(50ms));
+  release.Set();
+  poster.join();
+  closer.join();
+  EXPECT_FALSE(closedWhileRunning);
+  EXPECT_TRUE(q.Closed());
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+
+#include "decoder/FileFormat.h"
+#include "platform/Messages.h"
+#include "platform/Thread.h"
+#include "platform/Window.h"
+#include "store/FramesBuffer.h"
+#include "store/IndexTable.h"
+#include "store/KeyFramesBuffer.h"
+
+namespace kyv {
+
+class TReadThread;
+class TPlayThread;
+
+// What the control owns for its whole life and every worker of the open source reads. Workers
+// hold a reference and free nothing in it.
+//
+// The stores take their own locks. Header is written by the reader's open (before it reports
+// UM_OPENED) and by Reset; others read it afterwards. The thread pointers are borrowed: the
+// control sets them when it creates a worker and clears them before it frees it, so they are
+// atomic for the workers that read them meanwhile.
+struct TPlayContext {
+  TFileHeader Header{};
+  TFramesBuffer Frames;
+  TKeyFramesBuffer KeyFrames;
+  TIndexTable Index;
+  std::atomic<TReadThread*> Reader{nullptr};
+  std::atomic<TPlayThread*> Player{nullptr};
+  // The play thread as a thread that takes requests; the reader posts UM_REPLAY through it.
+  std::atomic<TThread*> PlayerThread{nullptr};
+  HWND Wnd = 0;
+
+  // Control's thread, with no worker of the source left running: forgets the closed source.
+  void Reset() {
+    Header = TFileHeader{};
+    Frames.Clear();
+    KeyFrames.Clear();
+    Index.Clear();
+  }
+
+  // Any thread: posts a request to the play thread. False when there is none or it has ended.
+  bool PostToPlayer(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0) {
+    TThread* player = PlayerThread.load(std::memory_order_acquire);
+    return player != nullptr && SafePostThreadMessage(*player, Msg, WParam, LParam);
+  }
+};
+
+}  // namespace kyv

@@ -1,0 +1,317 @@
+#include "source/FileThread.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <span>
+#include <string>
+
+#include "decoder/BitmapFormat.h"
+#include "decoder/DecoderCalls.h"
+#include "decoder/FileFormat.h"
+#include "decoder/ReaderErrors.h"
+#include "decoder/RecordingHead.h"
+#include "log/Log.h"
+#include "platform/Errors.h"
+#include "platform/LittleEndian.h"
+#include "play/PlayContext.h"
+#include "source/Address.h"
+#include "source/FileStream.h"
+#include "source/NetworkStream.h"
+#include "source/UserMessages.h"
+
+namespace kyv {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A stream that delivers nothing is asked again after this long, unless a request comes first.
+constexpr auto kEmptyReadRetry = 300ms;
+
+constexpr size_t kWidthAt = kBitmapInfoOffset + offsetof(TBitmapInfoHeader, biWidth);
+constexpr size_t kHeightAt = kBitmapInfoOffset + offsetof(TBitmapInfoHeader, biHeight);
+
+[[noreturn]] void Fail(TReaderError Code) {
+  throw EKyvError(ReaderErrorText(Code), Code);
+}
+
+uint32_t HeldDataSize(const uint8_t* Record) {
+  return LoadLE<uint32_t>(Record + offsetof(TFrameHeader, DataSize));
+}
+
+uint32_t HeldTime(const uint8_t* Record) {
+  return LoadLE<uint32_t>(Record + offsetof(TFrameHeader, Time));
+}
+
+}  // namespace
+
+TFileThread::TFileThread(TPlayContext& Context) : TReadThread(Context) {}
+
+TFileThread::~TFileThread() {
+  if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
+}
+
+TFileKind TFileThread::FileKindOf(const std::string& Address) {
+  std::string ext = AddressExtension(Address);
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (ext == ".BMP" || ext == ".DIB") return fkBitmap;
+  if (ext == ".JPG" || ext == ".JPEG") return fkJpeg;
+  if (ext == ".KYV") return fkRecording;
+  return fkUnsupported;
+}
+
+std::unique_ptr<TStream> TFileThread::OpenStream(const std::string& Address, bool Network) {
+  if (Network) return OpenNetworkStream(Address);
+  return std::make_unique<TFileStream>(Address);
+}
+
+void TFileThread::ReplaceStream(std::unique_ptr<TStream> Stream) {
+  std::unique_ptr<TStream> old;
+  {
+    std::lock_guard lock(FStreamLock);
+    old = std::move(FStream);
+    FStream = std::move(Stream);
+  }
+  if (old && SourceKind() == skWebFile) CloseNetworkHandles(*old);
+}
+
+void TFileThread::Abort() {
+  std::lock_guard lock(FStreamLock);
+  if (FStream && SourceKind() == skWebFile) AbortNetworkStream(*FStream);
+}
+
+size_t TFileThread::ReadBlock(void* Buffer, size_t Count) {
+  KYV_ASSERT(Buffer != nullptr);
+  KYV_ASSERT(Count > 0);
+  return FStream->Read(Buffer, Count);
+}
+
+void TFileThread::DoOpen() {
+  int code = reUnknown;
+  try {
+    ReplaceStream(nullptr);
+    const std::string address = Address();
+    const bool network = IsNetworkAddress(address);
+    // The stream is opened before the extension is looked at: a missing file is an unknown
+    // failure whatever its name.
+    std::unique_ptr<TStream> stream = OpenStream(address, network);
+    SetSourceKind(network ? skWebFile : skLocalFile);
+    ReplaceStream(std::move(stream));
+    FFileKind = FileKindOf(address);
+    switch (FFileKind) {
+      case fkUnsupported:
+        Fail(reInvalidFormat);
+      case fkBitmap:
+      case fkJpeg:
+        OpenStill(FFileKind);
+        break;
+      case fkRecording:
+        OpenRecording();
+        break;
+    }
+    code = 0;
+  } catch (const std::exception& e) {
+    if (const auto* error = dynamic_cast<const EKyvError*>(&e); error && error->Code())
+      code = *error->Code();
+    ReplaceStream(nullptr);
+    GlobalLog().AddLine(e.what());
+  }
+  if (code == 0)
+    PostMessage(FContext.Wnd, UM_OPENED, 0, 0);
+  else if (!Stopping())
+    PostMessage(FContext.Wnd, UM_SOURCE_ERROR, static_cast<WPARAM>(code), 0);
+}
+
+void TFileThread::OpenStill(TFileKind Kind) {
+  std::unique_ptr<uint8_t[]> image(new uint8_t[kStillPayloadSize]);
+  size_t size;
+  if (Kind == fkBitmap) {
+    // A larger file is taken cut to the largest still.
+    size = ReadBlock(image.get(), kStillPayloadSize);
+  } else {
+    std::unique_ptr<uint8_t[]> jpeg(new uint8_t[kStillBlockSize]);
+    const size_t jpegSize = ReadBlock(jpeg.get(), kStillBlockSize);
+    if (jpegSize == 0) throw EKyvError("Empty JPEG file");
+    size = static_cast<size_t>(UnZip(jpeg.get(), static_cast<int32_t>(jpegSize), ckJpeg,
+                                     image.get(), static_cast<int32_t>(kStillPayloadSize)));
+  }
+  if (size < kBitmapHeadersSize)
+    throw EKyvError("Still image too short for a bitmap: " + std::to_string(size) + " bytes");
+  const int64_t width = LoadLE<int32_t>(image.get() + kWidthAt);
+  int64_t height = LoadLE<int32_t>(image.get() + kHeightAt);
+  // A JPEG's first scanline is its top row; the decoder stores it as a recording's bottom row.
+  if (Kind == fkJpeg) {
+    height = -height;
+    StoreLE<int32_t>(image.get() + kHeightAt, static_cast<int32_t>(height));
+  }
+  const int64_t absHeight = std::abs(height);
+  if (width < 0 || width > 65535 || absHeight > 65535)
+    throw EKyvError("Picture size out of range: " + std::to_string(width) + "x" +
+                    std::to_string(height));
+
+  TFrameHeader header{};
+  header.Time = 0;
+  header.FrameType = ftKeyFrame;
+  header.Compression = ckNone;
+  header.DataSize = static_cast<uint32_t>(size);
+  TFrameRecord record = TFrameRecord::Make(header, std::span<const uint8_t>(image.get(), size));
+
+  TFileHeader fileHeader{};
+  fileHeader.Width = static_cast<uint16_t>(width);
+  fileHeader.Height = static_cast<uint16_t>(absHeight);
+  FContext.Header = fileHeader;
+  FContext.Frames.Add(std::move(record));
+  FContext.Index.AddEntry(0, true, 0);
+  // Nothing more is read from a still.
+  ReplaceStream(nullptr);
+}
+
+void TFileThread::OpenRecording() {
+  const TRecordingHead head =
+      ReadRecordingHead([this](uint64_t offset, void* buffer, size_t count) {
+        FStream->Seek(static_cast<int64_t>(offset), TSeekOrigin::soBeginning);
+        return count == 0 ? size_t{0} : ReadBlock(buffer, count);
+      });
+  // A position outside the frame area would send a seek past its end.
+  const uint64_t areaLength = static_cast<uint64_t>(head.Header.IndexOffset);
+  for (const TIndexEntry& entry : head.Index)
+    if (entry.Offset >= areaLength) Fail(reIndexInvalid);
+
+  // Only a wholly read recording replaces what the context knew.
+  FContext.Header = head.Header;
+  FContext.Index.Clear();
+  for (const TIndexEntry& entry : head.Index)
+    FContext.Index.AddEntry(entry.Time, false, static_cast<int64_t>(entry.Offset));
+  FDataStart = static_cast<int64_t>(kFrameAreaStart);
+  FEnd = kFrameAreaStart + areaLength;
+  FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart, TSeekOrigin::soBeginning));
+  SetBufferFill(0);
+}
+
+void TFileThread::PostReplay(int32_t Index) {
+  FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(Index)), 0);
+}
+
+void TFileThread::GrowBuffer(uint64_t Size, size_t Fill) {
+  try {
+    std::unique_ptr<uint8_t[]> grown(new uint8_t[static_cast<size_t>(Size)]);
+    std::memcpy(grown.get(), FBuffer.get(), Fill);
+    FBuffer = std::move(grown);
+    FBufferSize = static_cast<size_t>(Size);
+  } catch (const std::bad_alloc& e) {
+    throw EKyvError(std::string("Exception:") + e.what() + ", BufferSize=" + std::to_string(Size));
+  }
+}
+
+void TFileThread::ReportDamage(uint64_t RecordStart) {
+  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, reDamaged, 0);
+  throw EKyvError(std::string(ReaderErrorText(reDamaged)) + ": the record at file offset " +
+                      std::to_string(RecordStart) + " runs past the frame area",
+                  reDamaged);
+}
+
+void TFileThread::DoRead(int64_t Target) {
+  if (FFileKind != fkRecording || !FStream) return;
+  TFramesBuffer& frames = FContext.Frames;
+  if (Target < 0 && frames.IsFull()) return;
+
+  // A web stream's connection is dropped after each pass; the next pass opens a new range.
+  struct TEndPass {
+    TFileThread& Self;
+    ~TEndPass() {
+      if (Self.FStream && Self.SourceKind() == skWebFile) CloseNetworkHandles(*Self.FStream);
+    }
+  } endPass{*this};
+
+  const uint32_t target = static_cast<uint32_t>(Target);
+  bool signalled = false;
+  size_t fill = BufferFill();
+  while (!RequestWaiting()) {
+    KYV_ASSERT(FPosition <= FEnd);
+    const uint64_t remaining = FEnd - FPosition;
+    if (remaining == 0) {
+      if (fill > 0) ReportDamage(FPosition - fill);
+      if (Target >= 0 && !signalled) PostReplay(frames.Count() - 1);
+      break;
+    }
+    const size_t chunk =
+        static_cast<size_t>(std::min<uint64_t>({kChunkSize, remaining, FBufferSize - fill}));
+    if (chunk == 0)
+      throw EKyvError("BufferSize=" + std::to_string(FBufferSize) + ", UsedSize=" +
+                      std::to_string(fill) + ", BytesToRead=" + std::to_string(chunk));
+    const size_t n = ReadBlock(FBuffer.get() + fill, chunk);
+    if (n == 0) {
+      WaitForRequest(kEmptyReadRetry);
+      continue;
+    }
+    AddBytesReceived(n);
+    FPosition += n;
+    fill += n;
+    SetBufferFill(fill);
+
+    // Hand on every whole record held; the rest waits for the next chunk.
+    size_t at = 0;
+    while (fill - at >= TFrameHeader::kSize) {
+      const uint8_t* held = FBuffer.get() + at;
+      const uint64_t size = TFrameHeader::kSize + uint64_t{HeldDataSize(held)};
+      if (fill - at < size) break;
+      const uint32_t time = HeldTime(held);
+      const int32_t e = frames.Add(
+          TFrameRecord::FromBytes(std::span<const uint8_t>(held, static_cast<size_t>(size))));
+      at += static_cast<size_t>(size);
+      if (Target >= 0 && !signalled) {
+        if (target < time) {
+          // Before the first record held, playback starts at that record.
+          PostReplay(e > 0 ? e - 1 : 0);
+          signalled = true;
+        } else if (target == time) {
+          PostReplay(e);
+          signalled = true;
+        }
+      }
+    }
+    if (at > 0) {
+      fill -= at;
+      std::memmove(FBuffer.get(), FBuffer.get() + at, fill);
+      SetBufferFill(fill);
+    }
+
+    if (fill >= TFrameHeader::kSize) {
+      const uint64_t size = TFrameHeader::kSize + uint64_t{HeldDataSize(FBuffer.get())};
+      const uint64_t start = FPosition - fill;
+      // A record that runs past the frame area can never be completed: the file is damaged.
+      if (size > FEnd - start) ReportDamage(start);
+      if (FBufferSize < size) GrowBuffer(size, fill);
+    }
+
+    if (frames.IsFull() && (signalled || Target < 0)) break;
+  }
+}
+
+void TFileThread::DoSeek(uint32_t Time) {
+  if (FFileKind != fkRecording || !FStream) return;
+  int64_t key = FContext.Index.TimeAtOrBefore(Time);
+  // Before the first key frame there is nothing to start from but the first key frame.
+  if (key < 0) key = FContext.Index.FirstTime();
+  const int64_t offset = key < 0 ? 0 : FContext.Index.PositionOf(static_cast<uint32_t>(key));
+  FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart + offset, TSeekOrigin::soBeginning));
+  SetBufferFill(0);
+  FContext.Frames.Clear();
+  DoRead(Time);
+}
+
+void TFileThread::DoReset() {
+  // Drops the connection, and with it an Abort from Close, so the stream can be read again.
+  if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
+  if (FFileKind == fkRecording && FStream) {
+    FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart, TSeekOrigin::soBeginning));
+    SetBufferFill(0);
+  }
+  FContext.Frames.Clear();
+}
+
+}  // namespace kyv

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "source/ReadThread.h"
+#include "source/Stream.h"
+
+namespace kyv {
+
+// What the extension of an address makes of a stored source.
+enum TFileKind : uint8_t {
+  fkUnsupported = 0,
+  fkRecording = 1,  // ".KYV"
+  fkBitmap = 2,     // ".BMP", ".DIB"
+  fkJpeg = 3,       // ".JPG", ".JPEG"
+};
+
+// The reader of stored sources: recordings and still images, from a local file or through the
+// ranged web stream. It loads the index on open, reads frame records ahead into the frames
+// buffer up to its memory budget, and tells the play thread (UM_REPLAY) where playback goes on
+// after a read with a target time or a seek. Opening reports UM_OPENED or UM_SOURCE_ERROR (with a
+// reader error code) to the control's window. Still JPEG files are decoded through the decoder,
+// which the control has initialised.
+class TFileThread : public TReadThread {
+ public:
+  // The largest still image: a record block of 10 MiB, header included.
+  static constexpr size_t kStillBlockSize = 0xA00000;
+  static constexpr size_t kStillPayloadSize = kStillBlockSize - 28;
+  // Reads are at most this long, so that a waiting request is served within one chunk.
+  static constexpr size_t kChunkSize = 0x8000;
+
+  explicit TFileThread(TPlayContext& Context);
+  ~TFileThread() override;
+
+  // The kind that an address's extension selects, in any letter case.
+  static TFileKind FileKindOf(const std::string& Address);
+
+ protected:
+  void DoOpen() override;
+  void DoRead(int64_t Target) override;
+  void DoSeek(uint32_t Time) override;
+  void DoReset() override;
+  void Abort() override;
+
+  // Reader thread: the stream over an address; a network address goes through the web stream.
+  // Tests replace it to put a stream of their own under the reader.
+  virtual std::unique_ptr<TStream> OpenStream(const std::string& Address, bool Network);
+
+ private:
+  void OpenStill(TFileKind Kind);
+  void OpenRecording();
+  // Reads one block from the stream: Buffer not null, Count above 0.
+  size_t ReadBlock(void* Buffer, size_t Count);
+  void ReplaceStream(std::unique_ptr<TStream> Stream);
+  void GrowBuffer(uint64_t Size, size_t Fill);
+  void PostReplay(int32_t Index);
+  // A record that the frame area cannot hold: reports code 1 and raises it.
+  [[noreturn]] void ReportDamage(uint64_t RecordStart);
+
+  // Set on the reader thread; FStreamLock guards the pointer against Abort, which other threads
+  // call. The reader thread reads it without the lock, as it is the only one that changes it.
+  std::unique_ptr<TStream> FStream;
+  std::mutex FStreamLock;
+  int64_t FDataStart = 0;
+  TFileKind FFileKind = fkUnsupported;
+  // Reader thread only: the stream position and the end of the frame area.
+  uint64_t FPosition = 0;
+  uint64_t FEnd = 0;
+};
+
+}  // namespace kyv

@@ -1,0 +1,113 @@
+#include "ChildProcess.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace kyv::test {
+namespace {
+
+sockaddr_in LoopbackAddress(uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
+TChildProcess::TChildProcess(const std::vector<std::string>& Args,
+                             const std::filesystem::path& OutputFile) {
+  std::vector<char*> argv;
+  for (const std::string& arg : Args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, OutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) FPid = pid;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+TChildProcess::~TChildProcess() {
+  Stop();
+}
+
+bool TChildProcess::Running() {
+  if (FPid <= 0) return false;
+  int status = 0;
+  if (::waitpid(FPid, &status, WNOHANG) == FPid) {
+    FPid = -1;
+    return false;
+  }
+  return true;
+}
+
+void TChildProcess::Stop() {
+  if (FPid <= 0) return;
+  ::kill(FPid, SIGTERM);
+  for (int i = 0; i < 200; ++i) {
+    int status = 0;
+    if (::waitpid(FPid, &status, WNOHANG) == FPid) {
+      FPid = -1;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(FPid, SIGKILL);
+  int status = 0;
+  ::waitpid(FPid, &status, 0);
+  FPid = -1;
+}
+
+uint16_t FreeLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return 0;
+  sockaddr_in address = LoopbackAddress(0);
+  uint16_t port = 0;
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  ::close(fd);
+  return port;
+}
+
+bool WaitForLoopbackPort(uint16_t Port, TChildProcess& Child, std::chrono::milliseconds Timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + Timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!Child.Running()) return false;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const sockaddr_in address = LoopbackAddress(Port);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    if (ok) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+std::string ReadTextFile(const std::filesystem::path& Path) {
+  std::ifstream file(Path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace kyv::test

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kyv::test {
+
+// A program run by a test, ended (SIGTERM, then SIGKILL) and reaped by the destructor. Its
+// standard output and error go to a file.
+class TChildProcess {
+ public:
+  // Args[0] is the program's path. Started() tells whether it could be started.
+  TChildProcess(const std::vector<std::string>& Args, const std::filesystem::path& OutputFile);
+  ~TChildProcess();
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+
+  bool Started() const { return FPid > 0; }
+  // False once the program has ended (it is reaped then).
+  bool Running();
+  void Stop();
+
+ private:
+  pid_t FPid = -1;
+};
+
+// A port on 127.0.0.1 that nothing listens on at the moment of the call.
+uint16_t FreeLoopbackPort();
+
+// Tries to connect to 127.0.0.1:Port until it works (true), Child ends or Timeout passes.
+bool WaitForLoopbackPort(uint16_t Port, TChildProcess& Child, std::chrono::milliseconds Timeout);
+
+// The file's text, "" when it cannot be read.
+std::string ReadTextFile(const std::filesystem::path& Path);
+
+}  // namespace kyv::test
