@@ -2,8 +2,10 @@
 // sizes, beside the floor: one libcurl GET of the whole file, and the curl program doing the
 // same. The C++ heap allocations per read are counted (libcurl's own use malloc and are not).
 #include <benchmark/benchmark.h>
+
 #include <curl/curl.h>
 #include <stdlib.h>
+#include "AllocationCounter.h"
 
 #include <atomic>
 #include <cstdio>
@@ -17,33 +19,6 @@
 #include "source/InternetStream.h"
 #include "support/NginxServer.h"
 #include "support/TempFolder.h"
-
-namespace {
-
-std::atomic<int64_t> gAllocations{0};
-
-}  // namespace
-
-void* operator new(size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) {
-  return operator new(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-  std::free(p);
-}
 
 namespace kyv {
 namespace {
@@ -70,14 +45,14 @@ void ReadInRanges(benchmark::State& state) {
   for (auto _ : state) {
     TInternetStream stream(setup.Url);
     size_t total = 0;
-    const int64_t before = gAllocations.load();
+    const int64_t before = bench::AllocationCount();
     for (;;) {
       const size_t n = stream.Read(buffer.data(), range);
       ++reads;
       total += n;
       if (n < range) break;
     }
-    allocations += gAllocations.load() - before;
+    allocations += bench::AllocationCount() - before;
     if (total != kFileSize) state.SkipWithError("short read");
     benchmark::DoNotOptimize(buffer.data());
   }

@@ -3,39 +3,14 @@
 // counted per frame.
 #include <benchmark/benchmark.h>
 
+#include "AllocationCounter.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
 #include <vector>
 
 #include "store/FramesBuffer.h"
-
-namespace {
-
-std::atomic<int64_t> gAllocations{0};
-
-}  // namespace
-
-void* operator new(size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) {
-  return operator new(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, size_t) noexcept {
-  std::free(p);
-}
 
 namespace kyv {
 namespace {
@@ -58,7 +33,7 @@ void BM_PeekNext(benchmark::State& state) {
   for (uint32_t t = 0; t < 256; ++t) buffer.Add(Frame(t * 40, payload, t % 25 == 0));
   TRecordBuffer play(512000);
   int64_t frames = 0;
-  const int64_t before = gAllocations.load();
+  const int64_t before = bench::AllocationCount();
   for (auto _ : state) {
     if (!buffer.PeekNext(play)) {
       buffer.SetCurrentIndex(-1);
@@ -68,7 +43,7 @@ void BM_PeekNext(benchmark::State& state) {
     ++frames;
   }
   state.counters["allocs/frame"] =
-      static_cast<double>(gAllocations.load() - before) / static_cast<double>(frames);
+      static_cast<double>(bench::AllocationCount() - before) / static_cast<double>(frames);
   state.SetItemsProcessed(frames);
   state.SetBytesProcessed(frames * (payload + 28));
 }
@@ -90,7 +65,7 @@ void BM_AddPeekDiscard(benchmark::State& state) {
     buffer.SetCurrentIndex(buffer.CurrentIndex() + 1);
     if (buffer.IsFull()) buffer.DiscardPlayed(false);
   }
-  const int64_t before = gAllocations.load();
+  const int64_t before = bench::AllocationCount();
   for (auto _ : state) {
     buffer.Add(Frame(time, payload, time % 1000 == 0));
     time += 40;
@@ -100,7 +75,7 @@ void BM_AddPeekDiscard(benchmark::State& state) {
     ++frames;
   }
   state.counters["allocs/frame"] =
-      static_cast<double>(gAllocations.load() - before) / static_cast<double>(frames);
+      static_cast<double>(bench::AllocationCount() - before) / static_cast<double>(frames);
   state.counters["held"] = static_cast<double>(buffer.Count());
   state.SetItemsProcessed(frames);
   state.SetBytesProcessed(frames * (payload + 28));
