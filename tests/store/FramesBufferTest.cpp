@@ -14,25 +14,12 @@
 namespace kyv {
 namespace {
 
+using test::ExpectCountersMatchList;
 using test::Key;
 using test::MakeFrame;
 
 void AddTimes(TFramesBuffer& buffer, std::initializer_list<uint32_t> times) {
   for (uint32_t t : times) buffer.Add(MakeFrame(t));
-}
-
-// The counters must always describe exactly what the list holds.
-void ExpectCountersMatchList(TFramesBuffer& buffer) {
-  TFramesBuffer::TGuard guard(buffer);
-  int64_t bytes = 0;
-  int32_t keys = 0;
-  for (int32_t i = 0; i < buffer.Count(); ++i) {
-    bytes += static_cast<int64_t>(buffer.Items(i).Size());
-    keys += buffer.Items(i).IsKeyFrame() ? 1 : 0;
-  }
-  EXPECT_EQ(buffer.FrameCount(), buffer.Count());
-  EXPECT_EQ(buffer.KeyFrameCount(), keys);
-  EXPECT_EQ(buffer.TotalBytes(), bytes);
 }
 
 TEST(FramesBufferIndexOfTime, TimeBetweenRecordsMovesDownUnlessExact) {

@@ -60,15 +60,8 @@ TEST(FramesBufferThreads, CountersStayConsistentUnderAppendPeekAndDiscard) {
     }
     if (expected % 97 == 0) {
       TFramesBuffer::TGuard guard(buffer);
-      int64_t bytes = 0;
-      int32_t keys = 0;
-      for (int32_t i = 0; i < buffer.Count(); ++i) {
-        bytes += static_cast<int64_t>(buffer.Items(i).Size());
-        keys += buffer.Items(i).IsKeyFrame() ? 1 : 0;
-      }
-      ASSERT_EQ(buffer.FrameCount(), buffer.Count());
-      ASSERT_EQ(buffer.KeyFrameCount(), keys);
-      ASSERT_EQ(buffer.TotalBytes(), bytes);
+      test::ExpectCountersMatchList(buffer);
+      ASSERT_FALSE(::testing::Test::HasFailure());
       // The record just shown is still where the current index says.
       ASSERT_EQ(buffer.Items(buffer.CurrentIndex()).Time(), expected - 1);
     }
