@@ -1,4 +1,3 @@
-#include <charconv>
 #include <filesystem>
 #include <optional>
 
@@ -7,17 +6,6 @@
 #include "writer/SampleRecording.h"
 
 namespace kyv::tool {
-
-namespace {
-
-std::optional<int> ParseInt(const std::string& text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-}  // namespace
 
 int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const auto usage = [&](const std::string& what) {

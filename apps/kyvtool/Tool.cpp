@@ -1,3 +1,4 @@
+#include <charconv>
 #include <exception>
 
 #include "Verbs.h"
@@ -14,6 +15,12 @@ void PrintUsage(std::ostream& out) {
          "  make-sample OUT.kyv [--width W] [--height H] [--seconds S] [--format 0|100|101]\n"
          "                    writes a sample recording (default 1024 x 768, 20 s, format\n"
          "                    101) and its thumbnails (nails.xml, nails/) beside it\n"
+         "  play ADDRESS [--speed 1|2|4|8|16|32] [--snapshot-every MS --out DIR]\n"
+         "                    plays a recording (file, http://, ftp://) headless to its end,\n"
+         "                    printing the position and frames shown each second, and writes\n"
+         "                    a PNG of the picture every MS of recording time\n"
+         "  render ADDRESS --at MS -o OUT.png\n"
+         "                    seeks to MS and writes the picture shown there\n"
          "  --help            this text\n"
          "\n"
          "Records are numbered from 0. Exit status 2 means a wrong command line.\n";
@@ -28,6 +35,13 @@ const char* FrameTypeName(int type) {
 const char* CompressionName(int kind) {
   static const char* const names[] = {"ckNone", "ckJpeg", "ckLzo", "ckZlib", "ckBitmap58"};
   return kind >= 0 && kind < 5 ? names[kind] : "other";
+}
+
+std::optional<int> ParseInt(const std::string& text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
 }
 
 std::string DescribeHeadError(const std::exception& error) {
@@ -52,6 +66,8 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (verb == "info") return RunInfo(rest, out, err);
     if (verb == "check") return RunCheck(rest, out, err);
     if (verb == "make-sample") return RunMakeSample(rest, out, err);
+    if (verb == "play") return RunPlay(rest, out, err);
+    if (verb == "render") return RunRender(rest, out, err);
   } catch (const std::exception& e) {
     err << "kyvtool " << verb << ": " << e.what() << "\n";
     return kExitBad;

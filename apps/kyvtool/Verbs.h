@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,6 +18,11 @@ inline constexpr int kExitUsage = 2;  // the command line is wrong
 int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// A whole decimal number, or nothing.
+std::optional<int> ParseInt(const std::string& text);
 
 // The whole command line without the program name.
 int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -1,0 +1,168 @@
+#include "HeadlessPlayer.h"
+
+#include <algorithm>
+
+#include "decoder/ReaderErrors.h"
+#include "platform/Errors.h"
+#include "source/Address.h"
+#include "source/FileThread.h"
+#include "source/UserMessages.h"
+
+namespace kyv::tool {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TRect UnpackDirty(const TMessage& m) {
+  const auto w = static_cast<uint32_t>(m.WParam);
+  const auto l = static_cast<uint32_t>(m.LParam);
+  return {static_cast<int>(w >> 16), static_cast<int>(w & 0xFFFF), static_cast<int>(l >> 16),
+          static_cast<int>(l & 0xFFFF)};
+}
+
+}  // namespace
+
+THeadlessPlayer::THeadlessPlayer(std::string CacheFolder) : FCacheFolder(std::move(CacheFolder)) {
+  FContext.Wnd = FWindow.Handle();
+}
+
+THeadlessPlayer::~THeadlessPlayer() {
+  Close();
+}
+
+void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds Timeout) {
+  Close();
+  const std::string address = NormalizeAddress(Address);
+  if (ChooseReader(address) != rkFile)
+    throw EKyvError("Live addresses cannot be played by this tool yet: " + address);
+
+  FReader = TThread::Create<TFileThread>(FContext);
+  FContext.Reader.store(FReader.get(), std::memory_order_release);
+  FReader->Open(address);
+  Pump(Timeout, [this] { return FOpened; });
+  if (!FOpened) {
+    Close();
+    throw EKyvError("The source did not answer within " + std::to_string(Timeout.count()) +
+                    " ms: " + address);
+  }
+}
+
+void THeadlessPlayer::CreatePlayer() {
+  FPlayer = TThread::Create<TPlayThread>(FContext, FCacheFolder);
+  FPlayer->SetCacheKeyFrames(false);
+  FContext.Player.store(FPlayer.get(), std::memory_order_release);
+  FContext.PlayerThread.store(FPlayer.get(), std::memory_order_release);
+}
+
+void THeadlessPlayer::Close() {
+  // The play thread's stop also stops the reader, so neither produces anything afterwards.
+  if (FPlayer) FPlayer->RequestStop();
+  if (FReader) FReader->Close();
+  FContext.PlayerThread.store(nullptr, std::memory_order_release);
+  FContext.Player.store(nullptr, std::memory_order_release);
+  FPlayer.reset();
+  FContext.Reader.store(nullptr, std::memory_order_release);
+  FReader.reset();
+  FContext.Reset();
+  // What the closed source still posted means nothing now.
+  TMessage stale;
+  while (FWindow.Queue().Peek(stale)) {
+  }
+  FOpened = FEnded = false;
+  FSourceError = 0;
+  FDirty = {};
+}
+
+void THeadlessPlayer::RaiseSourceError(int Code) {
+  const char* text = ReaderErrorText(Code);
+  throw EKyvError(*text ? text : "Source error " + std::to_string(Code), Code);
+}
+
+void THeadlessPlayer::Handle(const TMessage& Message) {
+  switch (Message.Msg) {
+    case UM_OPENED:
+      if (!FPlayer) CreatePlayer();
+      FOpened = true;
+      break;
+    case UM_SOURCE_ERROR:
+      FSourceError = static_cast<int>(Message.WParam);
+      break;
+    case UM_DIRTY: {
+      // Changed areas still waiting are drawn together, as a screen would.
+      FDirty = UnionRect(FDirty, UnpackDirty(Message));
+      TMessage next;
+      while (FWindow.Queue().Peek(next, UM_DIRTY, UM_DIRTY, true))
+        FDirty = UnionRect(FDirty, UnpackDirty(next));
+      if (!FDirty.IsEmpty() && FListener.Dirty) FListener.Dirty(FDirty);
+      FDirty = {};
+      break;
+    }
+    case UM_MARKER:
+      if (FListener.Marker) FListener.Marker();
+      break;
+    case UM_POSITION:
+      if (FListener.Position) FListener.Position(static_cast<uint32_t>(Message.WParam));
+      break;
+    case UM_END:
+      FEnded = true;
+      if (FListener.End) FListener.End();
+      break;
+    default:
+      break;
+  }
+}
+
+bool THeadlessPlayer::Pump(std::chrono::milliseconds Timeout, const std::function<bool()>& Done) {
+  const auto deadline = Clock::now() + Timeout;
+  for (;;) {
+    TMessage message;
+    while (FWindow.Queue().Peek(message)) {
+      Handle(message);
+      if (FSourceError != 0) {
+        const int code = FSourceError;
+        FSourceError = 0;
+        if (!FOpened) Close();
+        RaiseSourceError(code);
+      }
+      if (Done && Done()) return true;
+    }
+    const auto now = Clock::now();
+    if (now >= deadline) return false;
+    FWindow.Queue().WaitFor(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now));
+  }
+}
+
+void THeadlessPlayer::RenderAt(uint32_t Time, std::chrono::milliseconds Timeout) {
+  if (!FPlayer) throw EKyvError("RenderAt: no source is open");
+  // The seek's target as the play thread will see it: within the duration, and not before the
+  // first key frame.
+  uint32_t target = Time;
+  if (FContext.Header.Duration > 0) target = std::min(target, FContext.Header.Duration);
+  const int64_t firstKey = FContext.Index.FirstTime();
+  if (firstKey > int64_t{target}) target = static_cast<uint32_t>(firstKey);
+
+  bool drawn = false;
+  TListener listener = FListener;
+  TListener watching = listener;
+  watching.Dirty = [&](const TRect& Changed) {
+    if (listener.Dirty) listener.Dirty(Changed);
+    TFramesBuffer& frames = FContext.Frames;
+    TFramesBuffer::TGuard guard(frames);
+    const int32_t current = frames.CurrentIndex();
+    drawn = current >= 0 && current < frames.Count() && frames.Items(current).Time() <= target;
+  };
+  FListener = watching;
+  struct TRestore {
+    THeadlessPlayer& Self;
+    TListener& Saved;
+    ~TRestore() { Self.FListener = std::move(Saved); }
+  } restore{*this, listener};
+
+  if (!FPlayer->RequestSeek(Time)) throw EKyvError("RenderAt: the play thread has ended");
+  if (!Pump(Timeout, [&] { return drawn; }))
+    throw EKyvError("The picture at " + std::to_string(Time) + " ms was not drawn within " +
+                    std::to_string(Timeout.count()) + " ms");
+}
+
+}  // namespace kyv::tool

@@ -1,0 +1,455 @@
+#include "play/PlayThread.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <string>
+
+#include "decoder/DecoderCalls.h"
+#include "log/Log.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "platform/Messages.h"
+#include "platform/System.h"
+#include "platform/TextCodec.h"
+#include "platform/Window.h"
+#include "play/PlayContext.h"
+#include "source/ReadThread.h"
+#include "source/UserMessages.h"
+
+namespace kyv {
+
+namespace {
+
+std::string DumpFileIn(std::string Folder) {
+  if (Folder.empty()) Folder = TempFolder();
+  if (Folder.back() != '/' && Folder.back() != '\\') Folder += '/';
+  return Folder + "dump.txt";
+}
+
+// Signals the sync event when the scope ends, however it ends, so that a waiting caller is never
+// left behind by a failure.
+struct TSignalOnExit {
+  TEvent& Event;
+  ~TSignalOnExit() { Event.Set(); }
+};
+
+}  // namespace
+
+TPlayThread::TPlayThread(TPlayContext& Context, std::string CacheFolder)
+    : FContext(Context), FHeader(Context.Header), FDumpFile(DumpFileIn(std::move(CacheFolder))) {
+  FBackBuffer.SetSize(FHeader.Width, FHeader.Height);
+}
+
+TPlayThread::~TPlayThread() = default;
+
+// ---- Requests (control's thread) ----
+
+bool TPlayThread::RequestSeek(uint32_t Time) {
+  return SafePostThreadMessage(*this, UM_SEEK, Time);
+}
+
+bool TPlayThread::RequestPlay() {
+  return SafePostThreadMessage(*this, UM_PLAY);
+}
+
+bool TPlayThread::RequestPause() {
+  if (!SafePostThreadMessage(*this, UM_PAUSE)) return false;
+  // The thread signals when it has paused, or as it ends if it never got that far.
+  while (!FSyncEvent.WaitFor(std::chrono::milliseconds(100)))
+    if (Finished()) break;
+  return true;
+}
+
+bool TPlayThread::RequestStop() {
+  if (!SafePostThreadMessage(*this, UM_STOP)) return false;
+  while (!FSyncEvent.WaitFor(std::chrono::milliseconds(100)))
+    if (Finished()) break;
+  return true;
+}
+
+bool TPlayThread::RequestFastForward() {
+  return SafePostThreadMessage(*this, UM_FASTFORWARD);
+}
+
+bool TPlayThread::RequestRefresh() {
+  return SafePostThreadMessage(*this, UM_REFRESH);
+}
+
+bool TPlayThread::RequestTrim() {
+  return SafePostThreadMessage(*this, UM_TRIM, 1);
+}
+
+// ---- The thread body ----
+
+void TPlayThread::Execute() {
+  TSignalOnExit signal{FSyncEvent};
+  TMessage message;
+  while (Queue().Get(message)) {
+    try {
+      Dispatch(message);
+    } catch (const std::exception& e) {
+      GlobalLog().AddLine(e.what());
+    }
+  }
+}
+
+void TPlayThread::Dispatch(const TMessage& Message) {
+  switch (Message.Msg) {
+    case UM_SEEK: {
+      // Only the last of the seeks waiting now is carried out.
+      uint32_t target = static_cast<uint32_t>(Message.WParam);
+      TMessage later;
+      while (Queue().Peek(later, UM_SEEK, UM_SEEK, true))
+        target = static_cast<uint32_t>(later.WParam);
+      SeekTo(target);
+      break;
+    }
+    case UM_REPLAY:
+      ReplayRange(0, static_cast<int32_t>(static_cast<LPARAM>(Message.WParam)));
+      FRequestedKeyTime = -1;
+      if (State() == psPlaying) PostToSelf(UM_PLAY);
+      break;
+    case UM_STOP: {
+      TSignalOnExit signal{FSyncEvent};
+      SetState(psStopped);
+      FBaseTime = 0;
+      FElapsed = 0;
+      FLastSampleTime = 0;
+      ReaderClose();
+      break;
+    }
+    case UM_PLAY:
+      FSpeed = 1;
+      SetState(psPlaying);
+      PlayLoop();
+      break;
+    case UM_PAUSE: {
+      TSignalOnExit signal{FSyncEvent};
+      SetState(psPaused);
+      break;
+    }
+    case UM_FASTFORWARD:
+      FSpeed = std::min(2 * FSpeed.load(), kMaxSpeed);
+      SetState(psPlaying);
+      PlayLoop();
+      break;
+    case UM_REFRESH:
+      PostDirtyRect(true);
+      if (State() == psPlaying) PlayLoop();
+      break;
+    default:
+      break;  // including a trim outside the play loop
+  }
+}
+
+// ---- Pacing ----
+
+void TPlayThread::PlayLoop() {
+  TFramesBuffer& frames = FContext.Frames;
+  const uint32_t start = timeGetTime();
+  const uint32_t speed = static_cast<uint32_t>(FSpeed.load());
+  bool held = false;
+  for (;;) {
+    TMessage waiting;
+    if (Queue().Peek(waiting, 0, 0, false)) {
+      if (waiting.Msg != UM_TRIM) break;
+      Queue().Peek(waiting, UM_TRIM, UM_TRIM, true);
+      frames.DiscardPlayed(true);
+      // The held frame may lie before the key frame the buffer now starts with; drawing it would
+      // put it out of order, so playback goes on from that key frame.
+      held = false;
+      continue;
+    }
+    const uint32_t elapsed = speed * (timeGetTime() - start);
+    FElapsed.store(elapsed, std::memory_order_relaxed);
+
+    if (!held) {
+      if (!frames.PeekNext(FFrameBuf)) {
+        ReaderRead(-1);
+        Queue().WaitFor(std::chrono::milliseconds(kUnderrunWaitMs));
+        continue;
+      }
+      held = true;
+    }
+
+    const TFrameView frame = FFrameBuf.View();
+    const uint32_t now = FBaseTime.load(std::memory_order_relaxed) + elapsed;
+    if (FShownCount.load(std::memory_order_relaxed) != 0 && frame.Time() > now) {
+      // Due later: wait for it (or for a request), at most kMaxPaceWaitMs before looking again.
+      const uint32_t due = (frame.Time() - now + speed - 1) / speed;
+      Queue().WaitFor(std::chrono::milliseconds(std::min(due, kMaxPaceWaitMs)));
+      continue;
+    }
+
+    frames.SetCurrentIndex(frames.CurrentIndex() + 1);
+    FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
+    RenderOrSkip(frame, true);
+    FShownCount.fetch_add(1, std::memory_order_relaxed);
+    PostDirtyRect(false);
+    held = false;
+
+    // A recording ends with the frame at its duration; live sources (duration 0) never do. A
+    // frame past the duration ends it too, so a header that understates it cannot leave the
+    // player running on an empty buffer forever.
+    const uint32_t duration = FContext.Header.Duration;
+    if (duration != 0 && frame.Time() >= duration) {
+      SetState(psStopped);
+      PostToWindow(UM_END);
+      break;
+    }
+  }
+  // The position stays where the clock is now, not where the last look at it left it.
+  const uint32_t elapsed = speed * (timeGetTime() - start);
+  FBaseTime.fetch_add(elapsed, std::memory_order_relaxed);
+  FElapsed.store(0, std::memory_order_relaxed);
+}
+
+// ---- Rendering ----
+
+void TPlayThread::RenderOrSkip(TFrameView Frame, bool AfterPlay) {
+  try {
+    RenderFrame(Frame, AfterPlay);
+  } catch (const std::exception& e) {
+    GlobalLog().AddLine("Frame at " + std::to_string(Frame.Time()) + " ms skipped: " + e.what());
+  }
+}
+
+void TPlayThread::RenderFrame(TFrameView Frame, bool AfterPlay) {
+  const TFrameHeader header = Frame.Header();
+  {
+    TDecoderLock decoder;
+    const uint8_t* payload = header.DataSize > 0 ? Frame.Data().data() : nullptr;
+    if (header.DataSize > static_cast<uint32_t>(INT32_MAX))
+      throw EKyvError("Frame payload too large: " + std::to_string(header.DataSize) + " bytes");
+    auto decode = [&](size_t& size) -> const uint8_t* {
+      if (payload == nullptr) {
+        size = 0;
+        return nullptr;
+      }
+      void* dest = nullptr;
+      const int32_t n = UnZipEx(payload, static_cast<int32_t>(header.DataSize), header.Compression,
+                                dest, kDecodeLimit);
+      // The 58-byte kind reports 0 although it wrote its whole image.
+      size = header.Compression == ckBitmap58 ? kBitmap58Size : static_cast<size_t>(std::max(n, 0));
+      return size > 0 ? static_cast<const uint8_t*>(dest) : nullptr;
+    };
+
+    switch (header.FrameType) {
+      case ftXorRect:
+      case ftCursor:
+      case ftCopyRect: {
+        size_t size = 0;
+        const uint8_t* image = decode(size);
+        DrawFrame(header, image, size);
+        break;
+      }
+      case ftKeyFrame: {
+        TKeyFramesBuffer::TGuard keys(FContext.KeyFrames);
+        if (const TKeyFrameEntry* cached = FContext.KeyFrames.Find(header.Time)) {
+          DrawFrame(header, cached->Image().data(), cached->Image().size());
+          break;
+        }
+        size_t size = 0;
+        const uint8_t* image = decode(size);
+        if (image == nullptr)
+          throw EKyvError("Key frame without a picture (" + std::to_string(header.DataSize) +
+                          " payload bytes)");
+        if (FCacheKeyFrames.load(std::memory_order_relaxed))
+          FContext.KeyFrames.Store(header, {image, size});
+        DrawFrame(header, image, size);
+        break;
+      }
+      case ftMarker:
+        PostToWindow(UM_MARKER);
+        break;
+      default:
+        break;
+    }
+  }
+  if (AfterPlay && FContext.Frames.IsFull()) {
+    FContext.Frames.DiscardPlayed(false);
+    ReaderRead(-1);
+  }
+}
+
+void TPlayThread::DrawFrame(const TFrameHeader& Header, const uint8_t* Image, size_t ImageSize) {
+  std::lock_guard picture(FBackBuffer);
+  FBackBuffer.ApplyFrame(Header, Image, ImageSize);
+}
+
+void TPlayThread::PostDirtyRect(bool Whole) {
+  TRect r;
+  if (Whole)
+    r = {0, 0, FContext.Header.Width, FContext.Header.Height};
+  else
+    FBackBuffer.GetDirtyRect(r, true);
+  auto pack = [](int high, int low) {
+    return static_cast<WPARAM>((static_cast<uint32_t>(high) << 16) | static_cast<uint32_t>(low));
+  };
+  PostToWindow(UM_DIRTY, pack(r.Left, r.Top), static_cast<LPARAM>(pack(r.Right, r.Bottom)));
+}
+
+// ---- Seeking ----
+
+bool TPlayThread::InterruptWaiting() {
+  TMessage waiting;
+  return Queue().Peek(waiting, 0, UM_SEEK - 1, false) ||
+         Queue().Peek(waiting, UM_SEEK + 1, UINT(-1), false);
+}
+
+void TPlayThread::ReplayRange(int32_t First, int32_t Last) {
+  TFramesBuffer& frames = FContext.Frames;
+  {
+    TFramesBuffer::TGuard list(frames);
+    const int32_t count = frames.Count();
+    if (Last == -1) Last = count - 1;
+    if (Last >= count || First < 0) return;
+    for (int32_t i = First; i <= Last; ++i) {
+      if (InterruptWaiting()) break;
+      const TFrameView frame = frames.Items(i);
+      frames.SetCurrentIndex(i);
+      FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
+      // A cursor frame without payload only moves the cursor, which later frames move again.
+      if (frame.FrameType() == ftCursor && frame.DataSize() == 0) continue;
+      RenderOrSkip(frame, false);
+    }
+  }
+  PostDirtyRect(false);
+}
+
+void TPlayThread::SeekTo(uint32_t Time) {
+  TFramesBuffer& frames = FContext.Frames;
+  TIndexTable& index = FContext.Index;
+  const bool playing = State() == psPlaying;
+
+  if (index.IsEmpty()) {
+    if (playing) PostToSelf(UM_PLAY);
+    return;
+  }
+  if (FHeader.Duration > 0) Time = std::min(Time, FHeader.Duration);
+
+  uint32_t target = Time;
+  const int32_t b = frames.IndexOfTime(target, false);
+  const int32_t current = frames.CurrentIndex();
+  // The position follows the seek in every state: a paused player resumes from where it was
+  // asked to go, not from where it was before.
+  if (current != -1 && b == current) {
+    FBaseTime = Time;
+    if (playing) PostToSelf(UM_PLAY);
+    return;
+  }
+
+  const int64_t key = index.TimeAtOrBefore(target);
+  if (key == -1) {
+    const int64_t first = index.FirstTime();
+    // An index that starts beyond the duration would bring the clamped target back here forever.
+    if (FHeader.Duration > 0 && first > int64_t{FHeader.Duration}) {
+      if (playing) PostToSelf(UM_PLAY);
+      return;
+    }
+    PostToSelf(UM_SEEK, static_cast<WPARAM>(first));
+    return;
+  }
+  uint32_t keyTime = static_cast<uint32_t>(key);
+  const int32_t ki = frames.IndexOfTime(keyTime, true);
+
+  if (b != -1) {
+    if (index.TimeAtOrBefore(FLastSampleTime.load()) == key) {
+      if (b > current)
+        ReplayRange(current + 1, b);
+      else
+        ReplayRange(ki, b);
+    } else if (ki != -1) {
+      ReplayRange(ki, b);
+    } else {
+      ReportAbnormalBuffer(static_cast<uint32_t>(key), Time);
+    }
+    FBaseTime = Time;
+    if (playing) PostToSelf(UM_PLAY);
+    PostToWindow(UM_POSITION, FBaseTime.load());
+    return;
+  }
+
+  if (ki == -1) {
+    FBaseTime = Time;
+    if (IsFileSource()) {
+      // A repeated seek into the group that the reader is already loading asks nothing more.
+      if (key != FRequestedKeyTime) {
+        FRequestedKeyTime = key;
+        ReaderSeek(Time);
+        PostToWindow(UM_POSITION, FBaseTime.load());
+      }
+    } else if (playing) {
+      PostToSelf(UM_PLAY);
+    }
+    return;
+  }
+
+  // Render on from the picture shown when it belongs to this group; otherwise the group's key
+  // frame must be drawn first, or the new group's changes would land on the old picture.
+  const bool inGroup = frames.CurrentIndex() >= ki;
+  if (!inGroup) frames.SetCurrentIndex(ki);
+  frames.DiscardPlayed(false);
+  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
+  FBaseTime = Time;
+  if (!IsFileSource()) {
+    if (playing) PostToSelf(UM_PLAY);
+    PostToWindow(UM_POSITION, FLastSampleTime.load());
+  } else {
+    ReaderRead(Time);
+    PostToWindow(UM_POSITION, FBaseTime.load());
+  }
+}
+
+void TPlayThread::ReportAbnormalBuffer(uint32_t KeyTime, uint32_t Target) {
+  const TFramesBuffer& frames = FContext.Frames;
+  const std::string line = "KyvPlayer.ocx -> Abnormal buffer：MinTimeStamp=" +
+                           std::to_string(int32_t(frames.FirstTime())) +
+                           ", DestKeyTime=" + std::to_string(int32_t(KeyTime)) +
+                           ", msTime=" + std::to_string(int32_t(Target)) +
+                           ", MaxTimeStamp=" + std::to_string(int32_t(frames.LastTime())) +
+                           ", FCurrentIndex=" + std::to_string(frames.CurrentIndex()) +
+                           ", FLastSampleTime=" + std::to_string(int32_t(FLastSampleTime.load()));
+  try {
+    GlobalLog().AddLine(FromUtf8(line));
+  } catch (const std::exception&) {
+    GlobalLog().AddLine(line);  // a code set without the colon still gets the numbers
+  }
+  try {
+    frames.SaveToFile(FDumpFile);
+  } catch (const std::exception& e) {
+    GlobalLog().AddLine(e.what());
+  }
+}
+
+// ---- Talking to the others ----
+
+void TPlayThread::PostToWindow(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  PostMessage(FContext.Wnd, Msg, WParam, LParam);
+}
+
+void TPlayThread::PostToSelf(UINT Msg, WPARAM WParam) {
+  // The play thread cannot wait for itself; its own queue only refuses when hopelessly full.
+  Queue().Post(Msg, WParam);
+}
+
+bool TPlayThread::IsFileSource() const {
+  const TReadThread* reader = FContext.Reader.load(std::memory_order_acquire);
+  const TSourceKind kind = reader != nullptr ? reader->SourceKind() : skNone;
+  return kind == skLocalFile || kind == skWebFile;
+}
+
+void TPlayThread::ReaderRead(int64_t Time) {
+  if (TReadThread* reader = FContext.Reader.load(std::memory_order_acquire)) reader->Read(Time);
+}
+
+void TPlayThread::ReaderSeek(uint32_t Time) {
+  if (TReadThread* reader = FContext.Reader.load(std::memory_order_acquire)) reader->Seek(Time);
+}
+
+void TPlayThread::ReaderClose() {
+  if (TReadThread* reader = FContext.Reader.load(std::memory_order_acquire)) reader->Close();
+}
+
+}  // namespace kyv
