@@ -137,8 +137,9 @@ void THeadlessPlayer::RenderAt(uint32_t Time, std::chrono::milliseconds Timeout)
   if (!FPlayer) throw EKyvError("RenderAt: no source is open");
   // The seek's target as the play thread will see it: within the duration, and not before the
   // first key frame.
+  const uint32_t duration = FContext.Header.Duration;
   uint32_t target = Time;
-  if (FContext.Header.Duration > 0) target = std::min(target, FContext.Header.Duration);
+  if (duration > 0) target = std::min(target, duration);
   const int64_t firstKey = FContext.Index.FirstTime();
   if (firstKey > int64_t{target}) target = static_cast<uint32_t>(firstKey);
 
@@ -150,7 +151,15 @@ void THeadlessPlayer::RenderAt(uint32_t Time, std::chrono::milliseconds Timeout)
     TFramesBuffer& frames = FContext.Frames;
     TFramesBuffer::TGuard guard(frames);
     const int32_t current = frames.CurrentIndex();
-    drawn = current >= 0 && current < frames.Count() && frames.Items(current).Time() <= target;
+    if (current < 0 || current >= frames.Count()) return;
+    const uint32_t shown = frames.Items(current).Time();
+    // Done when the frame shown is the last one up to the target: the next one buffered lies
+    // beyond it, or the recording ends here. A replay up to the end of what is buffered so far
+    // is not yet the picture; the reader brings the rest.
+    const bool nextBeyond =
+        current + 1 < frames.Count() && frames.Items(current + 1).Time() > target;
+    const bool atEnd = duration > 0 && shown >= duration;
+    drawn = shown <= target && (nextBeyond || atEnd);
   };
   FListener = watching;
   struct TRestore {

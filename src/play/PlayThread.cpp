@@ -193,7 +193,13 @@ void TPlayThread::PlayLoop() {
     // frame past the duration ends it too, so a header that understates it cannot leave the
     // player running on an empty buffer forever.
     const uint32_t duration = FContext.Header.Duration;
-    if (duration != 0 && frame.Time() >= duration) {
+    const uint32_t shown = FLastSampleTime.load(std::memory_order_relaxed);
+    if (duration != 0 && shown >= duration) {
+      // Frames stamped with the same time complete the last picture before the end.
+      if (frames.PeekNext(FFrameBuf) && FFrameBuf.View().Time() == shown) {
+        held = true;
+        continue;
+      }
       SetState(psStopped);
       PostToWindow(UM_END);
       break;
@@ -305,15 +311,23 @@ void TPlayThread::ReplayRange(int32_t First, int32_t Last) {
     const int32_t count = frames.Count();
     if (Last == -1) Last = count - 1;
     if (Last >= count || First < 0) return;
+    // Cursor moves are passed over, as later frames move the cursor again; the last of them is
+    // drawn at the end when no later frame placed the cursor, so it stands where playing leaves it.
+    int32_t pendingMove = -1;
     for (int32_t i = First; i <= Last; ++i) {
       if (InterruptWaiting()) break;
       const TFrameView frame = frames.Items(i);
       frames.SetCurrentIndex(i);
       FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
-      // A cursor frame without payload only moves the cursor, which later frames move again.
-      if (frame.FrameType() == ftCursor && frame.DataSize() == 0) continue;
+      if (frame.FrameType() == ftCursor && frame.DataSize() == 0) {
+        pendingMove = i;
+        continue;
+      }
       RenderOrSkip(frame, false);
+      const TFrameHeader h = frame.Header();
+      if (h.FrameType == ftCursor || h.MouseX != 0 || h.MouseY != 0) pendingMove = -1;
     }
+    if (pendingMove != -1) RenderOrSkip(frames.Items(pendingMove), false);
   }
   PostDirtyRect(false);
 }
@@ -329,8 +343,7 @@ void TPlayThread::SeekTo(uint32_t Time) {
   }
   if (FHeader.Duration > 0) Time = std::min(Time, FHeader.Duration);
 
-  uint32_t target = Time;
-  const int32_t b = frames.IndexOfTime(target, false);
+  const int32_t b = LastIndexAt(Time);
   const int32_t current = frames.CurrentIndex();
   // The position follows the seek in every state: a paused player resumes from where it was
   // asked to go, not from where it was before.
@@ -340,7 +353,7 @@ void TPlayThread::SeekTo(uint32_t Time) {
     return;
   }
 
-  const int64_t key = index.TimeAtOrBefore(target);
+  const int64_t key = index.TimeAtOrBefore(Time);
   if (key == -1) {
     const int64_t first = index.FirstTime();
     // An index that starts beyond the duration would bring the clamped target back here forever.
@@ -351,8 +364,7 @@ void TPlayThread::SeekTo(uint32_t Time) {
     PostToSelf(UM_SEEK, static_cast<WPARAM>(first));
     return;
   }
-  uint32_t keyTime = static_cast<uint32_t>(key);
-  const int32_t ki = frames.IndexOfTime(keyTime, true);
+  const int32_t ki = KeyFrameIndex(static_cast<uint32_t>(key));
 
   if (b != -1) {
     if (index.TimeAtOrBefore(FLastSampleTime.load()) == key) {
@@ -400,6 +412,33 @@ void TPlayThread::SeekTo(uint32_t Time) {
     ReaderRead(Time);
     PostToWindow(UM_POSITION, FBaseTime.load());
   }
+}
+
+int32_t TPlayThread::LastIndexAt(uint32_t Time) {
+  TFramesBuffer& frames = FContext.Frames;
+  TFramesBuffer::TGuard list(frames);
+  int32_t found = frames.IndexOfTime(Time, false);
+  if (found == -1) return -1;
+  // Every frame stamped with the target's time belongs to its picture.
+  const uint32_t time = frames.Items(found).Time();
+  while (found + 1 < frames.Count() && frames.Items(found + 1).Time() == time) ++found;
+  return found;
+}
+
+int32_t TPlayThread::KeyFrameIndex(uint32_t KeyTime) {
+  TFramesBuffer& frames = FContext.Frames;
+  TFramesBuffer::TGuard list(frames);
+  uint32_t time = KeyTime;
+  const int32_t found = frames.IndexOfTime(time, true);
+  if (found == -1) return -1;
+  // Frames often share their key frame's time, and the lookup by time may then land on one of
+  // them; a replay must start at the key frame itself.
+  const int32_t count = frames.Count();
+  for (int32_t i = found; i >= 0 && frames.Items(i).Time() == KeyTime; --i)
+    if (frames.Items(i).IsKeyFrame()) return i;
+  for (int32_t i = found + 1; i < count && frames.Items(i).Time() == KeyTime; ++i)
+    if (frames.Items(i).IsKeyFrame()) return i;
+  return found;
 }
 
 void TPlayThread::ReportAbnormalBuffer(uint32_t KeyTime, uint32_t Target) {

@@ -100,6 +100,11 @@ class TPlayThread : public TThread {
   void DrawFrame(const TFrameHeader& Header, const uint8_t* Image, size_t ImageSize);
   void ReplayRange(int32_t First, int32_t Last);
   void SeekTo(uint32_t Time);
+  // The buffer index of the last frame at or before Time when Time lies within the buffer; -1
+  // otherwise.
+  int32_t LastIndexAt(uint32_t Time);
+  // The buffer index of the key frame at KeyTime; -1 when no record has that time.
+  int32_t KeyFrameIndex(uint32_t KeyTime);
   void ReportAbnormalBuffer(uint32_t KeyTime, uint32_t Target);
   void PostDirtyRect(bool Whole);
   void PostToWindow(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);

@@ -263,15 +263,11 @@ void TFileThread::DoRead(int64_t Target) {
       const int32_t e = frames.Add(
           TFrameRecord::FromBytes(std::span<const uint8_t>(held, static_cast<size_t>(size))));
       at += static_cast<size_t>(size);
-      if (Target >= 0 && !signalled) {
-        if (target < time) {
-          // Before the first record held, playback starts at that record.
-          PostReplay(e > 0 ? e - 1 : 0);
-          signalled = true;
-        } else if (target == time) {
-          PostReplay(e);
-          signalled = true;
-        }
+      // The target is reached with the first record after it, so that every record sharing
+      // the target's time is loaded; before the first record held, playback starts there.
+      if (Target >= 0 && !signalled && target < time) {
+        PostReplay(e > 0 ? e - 1 : 0);
+        signalled = true;
       }
     }
     if (at > 0) {

@@ -296,10 +296,14 @@ void TSampleGenerator::CaretFrame(TSampleFrame& frame, uint32_t time) {
   ++FCarets;
 }
 
+std::vector<uint8_t> TSampleGenerator::CursorBitmap(int shape) {
+  const TCursorShape& kind = kShapes[shape];
+  return EncodeBitmapFile(CursorImage(shape), kind.BitCount, kind.TopDown);
+}
+
 void TSampleGenerator::CursorShapeFrame(TSampleFrame& frame, uint32_t time, int shape) {
   const TCursorShape& kind = kShapes[shape];
-  const std::vector<uint8_t> image =
-      EncodeBitmapFile(CursorImage(shape), kind.BitCount, kind.TopDown);
+  const std::vector<uint8_t> image = CursorBitmap(shape);
   frame.Payload = EncodeBitmapPayload(image.data(), image.size(), kind.Compression);
   frame.Header.Time = time;
   frame.Header.FrameType = ftCursor;

@@ -74,6 +74,8 @@ class TSampleGenerator {
   // the depth and compression its cursor frame uses.
   static int CursorShapeCount();
   static TPixels24 CursorImage(int shape);
+  // The bitmap file image that the cursor frame of a shape carries, at the shape's depth.
+  static std::vector<uint8_t> CursorBitmap(int shape);
 
  private:
   using TAction = std::function<void(TSampleFrame&)>;
