@@ -189,7 +189,8 @@ TEST_F(TSeekTest, TargetWithoutItsKeyFrameIsLoggedAndDumped) {
   StartPlayer();
   SeekAndWaitDirty(50);  // the picture belongs to the group at 0
   Player->RequestSeek(1150);
-  ASSERT_TRUE(WaitMessage(UM_POSITION));
+  ASSERT_TRUE(
+      HandleUntil([](const TMessage& m) { return m.Msg == UM_POSITION && m.WParam == 1150; }));
   EXPECT_EQ(PixelAt(0, 0), kRed);  // nothing rendered
 
   std::ifstream dump(Temp / "dump.txt", std::ios::binary);
