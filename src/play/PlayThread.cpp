@@ -200,14 +200,19 @@ void TPlayThread::PlayLoop() {
         held = true;
         continue;
       }
+      // Settled before the end is announced, so whoever hears it reads the final position.
+      SettlePosition(start, speed);
       SetState(psStopped);
       PostToWindow(UM_END);
-      break;
+      return;
     }
   }
+  SettlePosition(start, speed);
+}
+
+void TPlayThread::SettlePosition(uint32_t Start, uint32_t Speed) {
   // The position stays where the clock is now, not where the last look at it left it.
-  const uint32_t elapsed = speed * (timeGetTime() - start);
-  FBaseTime.fetch_add(elapsed, std::memory_order_relaxed);
+  FBaseTime.fetch_add(Speed * (timeGetTime() - Start), std::memory_order_relaxed);
   FElapsed.store(0, std::memory_order_relaxed);
 }
 

@@ -92,6 +92,8 @@ class TPlayThread : public TThread {
  private:
   void Dispatch(const TMessage& Message);
   void PlayLoop();
+  // Leaving the play loop: folds the clock's time since Start into the base position.
+  void SettlePosition(uint32_t Start, uint32_t Speed);
   // Renders one record. AfterPlay: rendered by the play loop, which may then free what was played.
   void RenderFrame(TFrameView Frame, bool AfterPlay);
   // RenderFrame for the play loop and replays: a frame that cannot be drawn is logged and skipped,
