@@ -113,8 +113,7 @@ void TPlayThread::Dispatch(const TMessage& Message) {
     case UM_STOP: {
       TSignalOnExit signal{FSyncEvent};
       SetState(psStopped);
-      FBaseTime = 0;
-      FElapsed = 0;
+      SetClock(0, 0);
       FLastSampleTime = 0;
       ReaderClose();
       break;
@@ -162,7 +161,7 @@ void TPlayThread::PlayLoop() {
       continue;
     }
     const uint32_t elapsed = speed * (timeGetTime() - start);
-    FElapsed.store(elapsed, std::memory_order_relaxed);
+    SetClock(BaseTime(), elapsed);
 
     if (!held) {
       if (!frames.PeekNext(FFrameBuf)) {
@@ -174,7 +173,7 @@ void TPlayThread::PlayLoop() {
     }
 
     const TFrameView frame = FFrameBuf.View();
-    const uint32_t now = FBaseTime.load(std::memory_order_relaxed) + elapsed;
+    const uint32_t now = BaseTime() + elapsed;
     if (FShownCount.load(std::memory_order_relaxed) != 0 && frame.Time() > now) {
       // Due later: wait for it (or for a request), at most kMaxPaceWaitMs before looking again.
       const uint32_t due = (frame.Time() - now + speed - 1) / speed;
@@ -212,8 +211,7 @@ void TPlayThread::PlayLoop() {
 
 void TPlayThread::SettlePosition(uint32_t Start, uint32_t Speed) {
   // The position stays where the clock is now, not where the last look at it left it.
-  FBaseTime.fetch_add(Speed * (timeGetTime() - Start), std::memory_order_relaxed);
-  FElapsed.store(0, std::memory_order_relaxed);
+  SetBaseTime(BaseTime() + Speed * (timeGetTime() - Start));
 }
 
 // ---- Rendering ----
@@ -353,7 +351,7 @@ void TPlayThread::SeekTo(uint32_t Time) {
   // The position follows the seek in every state: a paused player resumes from where it was
   // asked to go, not from where it was before.
   if (current != -1 && b == current) {
-    FBaseTime = Time;
+    SetBaseTime(Time);
     if (playing) PostToSelf(UM_PLAY);
     return;
   }
@@ -382,20 +380,20 @@ void TPlayThread::SeekTo(uint32_t Time) {
     } else {
       ReportAbnormalBuffer(static_cast<uint32_t>(key), Time);
     }
-    FBaseTime = Time;
+    SetBaseTime(Time);
     if (playing) PostToSelf(UM_PLAY);
-    PostToWindow(UM_POSITION, FBaseTime.load());
+    PostToWindow(UM_POSITION, BaseTime());
     return;
   }
 
   if (ki == -1) {
-    FBaseTime = Time;
+    SetBaseTime(Time);
     if (IsFileSource()) {
       // A repeated seek into the group that the reader is already loading asks nothing more.
       if (key != FRequestedKeyTime) {
         FRequestedKeyTime = key;
         ReaderSeek(Time);
-        PostToWindow(UM_POSITION, FBaseTime.load());
+        PostToWindow(UM_POSITION, BaseTime());
       }
     } else if (playing) {
       PostToSelf(UM_PLAY);
@@ -409,13 +407,13 @@ void TPlayThread::SeekTo(uint32_t Time) {
   if (!inGroup) frames.SetCurrentIndex(ki);
   frames.DiscardPlayed(false);
   ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
-  FBaseTime = Time;
+  SetBaseTime(Time);
   if (!IsFileSource()) {
     if (playing) PostToSelf(UM_PLAY);
     PostToWindow(UM_POSITION, FLastSampleTime.load());
   } else {
     ReaderRead(Time);
-    PostToWindow(UM_POSITION, FBaseTime.load());
+    PostToWindow(UM_POSITION, BaseTime());
   }
 }
 

@@ -64,9 +64,10 @@ class TPlayThread : public TThread {
   // Any thread (readers of live sources): frees what was played up to the last key frame.
   bool RequestTrim();
 
-  // Any thread: the position of playback, FBaseTime + FElapsed (ms).
+  // Any thread: the position of playback, base time + elapsed time (ms).
   uint32_t CurrentTime() const noexcept {
-    return FBaseTime.load(std::memory_order_relaxed) + FElapsed.load(std::memory_order_relaxed);
+    const uint64_t clock = FClock.load(std::memory_order_relaxed);
+    return static_cast<uint32_t>(clock >> 32) + static_cast<uint32_t>(clock);
   }
   // Any thread: the Time of the last frame rendered.
   uint32_t LastSampleTime() const noexcept {
@@ -117,6 +118,13 @@ class TPlayThread : public TThread {
   void ReaderRead(int64_t Time);
   void ReaderSeek(uint32_t Time);
   void ReaderClose();
+  uint32_t BaseTime() const noexcept {
+    return static_cast<uint32_t>(FClock.load(std::memory_order_relaxed) >> 32);
+  }
+  void SetClock(uint32_t Base, uint32_t Elapsed) noexcept {
+    FClock.store(uint64_t{Base} << 32 | Elapsed, std::memory_order_relaxed);
+  }
+  void SetBaseTime(uint32_t Base) noexcept { SetClock(Base, 0); }
   void SetState(TPlayState State) noexcept { FState.store(State, std::memory_order_release); }
 
   TPlayContext& FContext;
@@ -124,8 +132,10 @@ class TPlayThread : public TThread {
   const std::string FDumpFile;
 
   std::atomic<uint32_t> FLastSampleTime{0};
-  std::atomic<uint32_t> FBaseTime{0};
-  std::atomic<uint32_t> FElapsed{0};
+  // The base time (position at the start of the current play run) in the high half, the scaled
+  // time played in the run in the low half: one atomic, so that a reader never sees the run's
+  // time both folded into the base and still counted as elapsed.
+  std::atomic<uint64_t> FClock{0};
   std::atomic<uint32_t> FShownCount{0};
   std::atomic<TPlayState> FState{psStopped};
   std::atomic<int32_t> FSpeed{1};
