@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+
+#include "store/FrameRecord.h"
+
+namespace kyv {
+
+struct TPictureSize {
+  uint16_t Width = 0;
+  uint16_t Height = 0;
+};
+
+// The size of the picture that a key-frame record carries: its payload is decoded (under the
+// decoder lock, into the decoder's shared output buffer, at most 10 MiB) and the bitmap's
+// biWidth and the magnitude of its biHeight are read. The decoder must have been initialised.
+// Raises EKyvError when the payload does not decode to a bitmap whose sizes lie within 0 to
+// 65535. Any thread.
+TPictureSize ReadPictureSize(TFrameView Record);
+
+}  // namespace kyv
