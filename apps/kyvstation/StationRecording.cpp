@@ -1,0 +1,89 @@
+#include "StationRecording.h"
+
+#include <algorithm>
+#include <string>
+
+#include "decoder/FileFormat.h"
+#include "platform/Errors.h"
+#include "writer/RecordingFile.h"
+
+namespace kyv::station {
+
+TStationRecording::TStationRecording(const std::filesystem::path& Path) {
+  try {
+    Load(Path);
+    Index();
+  } catch (const EKyvError& e) {
+    throw EKyvError(Path.string() + ": " + e.Message(), e.Code());
+  }
+}
+
+void TStationRecording::Load(const std::filesystem::path& Path) {
+  const TRecordingFile file(Path);
+  const TRecordingHead head = file.ReadHead();
+  FWidth = head.Header.Width;
+  FHeight = head.Header.Height;
+  const auto area = static_cast<uint64_t>(head.Header.IndexOffset);
+  if (area > kMaxBytes)
+    throw EKyvError(std::to_string(area) + " bytes of frames are more than the station holds");
+  FBytes.reserve(static_cast<size_t>(area));
+  TFrameWalker walker(file, area);
+  TWalkedRecord record;
+  std::vector<uint8_t> payload;
+  while (walker.Next(record)) {
+    walker.ReadPayload(payload);
+    const size_t at = FBytes.size();
+    FBytes.resize(at + TFrameHeader::kSize + payload.size());
+    record.Header.Write(FBytes.data() + at);
+    std::copy(payload.begin(), payload.end(),
+              FBytes.begin() + static_cast<ptrdiff_t>(at + TFrameHeader::kSize));
+  }
+}
+
+TStationRecording::TStationRecording(std::vector<uint8_t> Records, uint16_t Width, uint16_t Height)
+    : FBytes(std::move(Records)), FWidth(Width), FHeight(Height) {
+  Index();
+}
+
+void TStationRecording::Index() {
+  size_t at = 0;
+  while (at < FBytes.size()) {
+    if (FBytes.size() - at < TFrameHeader::kSize)
+      throw EKyvError("a frame header is cut short at byte " + std::to_string(at));
+    const TFrameHeader header = TFrameHeader::Read(FBytes.data() + at);
+    if (header.RecordSize() > FBytes.size() - at)
+      throw EKyvError("a frame record is cut short at byte " + std::to_string(at));
+    TStationFrame frame;
+    frame.Offset = at;
+    frame.Size = static_cast<size_t>(header.RecordSize());
+    frame.Time = header.Time;
+    frame.Key = header.FrameType == ftKeyFrame;
+    if (frame.Key) FKeyFrames.push_back(FFrames.size());
+    FFrames.push_back(frame);
+    at += frame.Size;
+  }
+  if (FFrames.empty()) throw EKyvError("the recording holds no frames");
+  if (FKeyFrames.empty()) throw EKyvError("the recording holds no key frame to start players at");
+  if (FFrames.size() > 1) {
+    const uint32_t span = std::max(FFrames.back().Time, FirstTime()) - FirstTime();
+    const uint32_t step =
+        std::clamp<uint32_t>(span / static_cast<uint32_t>(FFrames.size() - 1), 1, 1000);
+    FLoopPeriod = span + step;
+  }
+}
+
+std::span<const uint8_t> TStationRecording::Record(size_t Index) const {
+  const TStationFrame& frame = FFrames.at(Index);
+  return {FBytes.data() + frame.Offset, frame.Size};
+}
+
+size_t TStationRecording::KeyFrameAtOrBefore(uint32_t Time) const noexcept {
+  size_t found = Count();
+  for (const size_t index : FKeyFrames) {
+    if (FFrames[index].Time > Time) break;
+    found = index;
+  }
+  return found;
+}
+
+}  // namespace kyv::station
