@@ -1,0 +1,3 @@
+kyv_fuzz_target(fuzz_multicast_reassembly CORPUS multicast_reassembly
+  SOURCES MulticastReassemblyFuzz.cpp LIBS kyv_source_multicast)
+kyv_fuzz_target(fuzz_sms_file CORPUS sms_file SOURCES SmsFileFuzz.cpp LIBS kyv_source_multicast)
