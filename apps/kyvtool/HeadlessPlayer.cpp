@@ -6,6 +6,8 @@
 #include "platform/Errors.h"
 #include "source/Address.h"
 #include "source/FileThread.h"
+#include "source/live/KyvStream.h"
+#include "source/multicast/KyvMulticastStream.h"
 #include "source/UserMessages.h"
 
 namespace kyv::tool {
@@ -34,10 +36,23 @@ THeadlessPlayer::~THeadlessPlayer() {
 void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds Timeout) {
   Close();
   const std::string address = NormalizeAddress(Address);
-  if (ChooseReader(address) != rkFile)
-    throw EKyvError("Live addresses cannot be played by this tool yet: " + address);
-
-  FReader = TThread::Create<TFileThread>(FContext);
+  switch (ChooseReader(address)) {
+    case rkLiveTcp:
+      FReader = TThread::Create<TKyvStream>(FContext);
+      FLive = true;
+      break;
+    case rkMulticastLocal:
+      FReader = TThread::Create<TKyvMulticastStream>(FContext);
+      FLive = true;
+      break;
+    case rkMulticastRemote:
+      throw EKyvError("A multicast description on a web server must be downloaded first: " +
+                      address);
+    case rkFile:
+      FReader = TThread::Create<TFileThread>(FContext);
+      FLive = false;
+      break;
+  }
   FContext.Reader.store(FReader.get(), std::memory_order_release);
   FReader->Open(address);
   Pump(Timeout, [this] { return FOpened; });
@@ -69,9 +84,17 @@ void THeadlessPlayer::Close() {
   TMessage stale;
   while (FWindow.Queue().Peek(stale)) {
   }
-  FOpened = FEnded = false;
+  FOpened = FEnded = FLive = false;
   FSourceError = 0;
   FDirty = {};
+}
+
+void THeadlessPlayer::Play(int Speed) {
+  if (!FPlayer) throw EKyvError("Play: no source is open");
+  FPlayer->RequestPlay();
+  for (int speed = 1; speed < Speed; speed *= 2) FPlayer->RequestFastForward();
+  // A live picture starts with the newest frame received, not with the oldest held.
+  if (FLive) FPlayer->RequestSeek(FContext.Frames.LastTime());
 }
 
 void THeadlessPlayer::RaiseSourceError(int Code) {

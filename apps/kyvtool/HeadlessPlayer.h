@@ -49,6 +49,11 @@ class THeadlessPlayer {
   // while open raises EKyvError. True when Done ended the wait.
   bool Pump(std::chrono::milliseconds Timeout, const std::function<bool()>& Done = {});
 
+  // Starts playing at Speed (1, 2, 4 ... 32); a live source from its newest frame.
+  void Play(int Speed = 1);
+  // Whether the open source is a live broadcast, which has no end.
+  bool IsLive() const noexcept { return FLive; }
+
   // Seeks to Time and returns once the picture for it is drawn: raises EKyvError when it is not
   // within Timeout.
   void RenderAt(uint32_t Time, std::chrono::milliseconds Timeout = std::chrono::seconds(30));
@@ -77,6 +82,7 @@ class THeadlessPlayer {
   int FSourceError = 0;
   bool FOpened = false;
   bool FEnded = false;
+  bool FLive = false;
 };
 
 }  // namespace kyv::tool

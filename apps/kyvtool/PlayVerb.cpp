@@ -1,4 +1,5 @@
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -20,6 +21,7 @@ struct TPlayOptions {
   std::string Address;
   int Speed = 1;
   std::optional<int> SnapshotEvery;  // ms of recording time
+  std::optional<int> For;            // ms of wall time after which playing stops
   std::filesystem::path OutDir;
 };
 
@@ -54,6 +56,29 @@ void PrintOpened(THeadlessPlayer& player, const std::string& address, std::ostre
       << " key frames indexed\n";
 }
 
+// SIGINT and SIGTERM end playing cleanly instead of killing the process mid-write.
+class TInterruptWatch {
+ public:
+  TInterruptWatch() {
+    FRaised = 0;
+    FOldInt = std::signal(SIGINT, Handler);
+    FOldTerm = std::signal(SIGTERM, Handler);
+  }
+  ~TInterruptWatch() {
+    std::signal(SIGINT, FOldInt);
+    std::signal(SIGTERM, FOldTerm);
+  }
+  TInterruptWatch(const TInterruptWatch&) = delete;
+  TInterruptWatch& operator=(const TInterruptWatch&) = delete;
+  bool Raised() const { return FRaised != 0; }
+
+ private:
+  static void Handler(int) { FRaised = 1; }
+  static inline volatile std::sig_atomic_t FRaised = 0;
+  void (*FOldInt)(int);
+  void (*FOldTerm)(int);
+};
+
 }  // namespace
 
 int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -81,6 +106,9 @@ int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostrea
       if (*number < 1 || *number > 32 || (*number & (*number - 1)) != 0)
         return usage("--speed takes 1, 2, 4, 8, 16 or 32");
       options.Speed = *number;
+    } else if (arg == "--for") {
+      if (*number < 1) return usage("--for must be 1 ms or more");
+      options.For = *number;
     } else if (arg == "--snapshot-every") {
       if (*number < 1) return usage("--snapshot-every must be 1 ms or more");
       options.SnapshotEvery = *number;
@@ -118,19 +146,23 @@ int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   };
   player.SetListener(listener);
 
-  thread.RequestPlay();
-  for (int speed = 1; speed < options.Speed; speed *= 2) thread.RequestFastForward();
-  out << "Playing at speed " << options.Speed << "\n" << std::flush;
+  player.Play(options.Speed);
+  out << "Playing at speed " << options.Speed
+      << (player.IsLive() ? " (live: until interrupted)" : "") << "\n"
+      << std::flush;
+  TInterruptWatch interrupt;
 
+  const auto started = Clock::now();
+  const bool still = duration == 0 && !player.IsLive();
+  const auto finished = [&] {
+    return player.Ended() || (still && pictureShown) || interrupt.Raised() ||
+           (options.For && Clock::now() - started >= std::chrono::milliseconds(*options.For));
+  };
   TPlayState state = psPlaying;
   uint32_t lastCount = thread.ShownCount();
-  const auto started = Clock::now();
   auto lastReport = started;
   for (;;) {
-    const bool done = player.Pump(std::chrono::milliseconds(1000), [&] {
-      return player.Ended() || (duration == 0 && pictureShown);
-    });
-    if (done) break;
+    if (player.Pump(std::chrono::milliseconds(1000), finished) || finished()) break;
     const auto now = Clock::now();
     const double seconds = std::chrono::duration<double>(now - lastReport).count();
     const uint32_t count = thread.ShownCount();
@@ -147,7 +179,8 @@ int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     lastReport = now;
   }
   const double total = std::chrono::duration<double>(Clock::now() - started).count();
-  if (duration == 0) out << "The source has no duration: it showed its first picture.\n";
+  if (interrupt.Raised()) out << "Interrupted.\n";
+  if (still) out << "The source has no duration: it showed its first picture.\n";
   out << "End at " << thread.LastSampleTime() << " ms: " << thread.ShownCount()
       << " frames shown in " << static_cast<int>(total * 1000) << " ms";
   if (options.SnapshotEvery)

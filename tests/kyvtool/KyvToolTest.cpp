@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
+#include "support/ChildProcess.h"
 #include "Verbs.h"
 #include "decoder/ReaderErrors.h"
 #include "writer/BitmapWriter.h"
@@ -292,6 +293,50 @@ TEST(KyvTool, UsageErrors) {
   EXPECT_THAT(run.Err, HasSubstr("Cannot open"));
   EXPECT_EQ(RunProcess(dir, "").Status, 2);
   EXPECT_EQ(RunProcess(dir, "info").Status, 2);
+}
+
+}  // namespace
+}  // namespace kyv
+
+namespace kyv {
+namespace {
+
+// The headless player on the live road: the station serves the sample over TCP, kyvtool plays
+// it as a live broadcast for a while, with snapshots, and stops by itself.
+TEST(KyvToolLive, PlaysAStationForAWhile) {
+  const TTempDir dir;
+  TSampleOptions options;
+  options.Width = 160;
+  options.Height = 120;
+  options.Seconds = 3;
+  options.KeyFrameInterval = 1000;
+  options.NailInterval = 0;
+  WriteSampleRecording(dir / "live.kyv", options);
+  const uint16_t port = test::FreeLoopbackPort();
+  test::TChildProcess station({KYVSTATION_PATH, (dir / "live.kyv").string(), "--bind", "127.0.0.1",
+                               "--port", std::to_string(port)},
+                              dir / "station.txt");
+  ASSERT_TRUE(station.Started());
+  ASSERT_TRUE(test::WaitForLoopbackPort(port, station, std::chrono::seconds(10)))
+      << test::ReadTextFile(dir / "station.txt");
+
+  const TRun run = RunProcess(dir, "play kyvs://127.0.0.1:" + std::to_string(port) +
+                                       "/demo --for 1500 --snapshot-every 500 --out '" +
+                                       (dir / "snaps").string() + "'");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_THAT(run.Out, HasSubstr("Opened kyvs://127.0.0.1:" + std::to_string(port) +
+                                 "/demo: 160 x 120"));
+  EXPECT_THAT(run.Out, HasSubstr("(live: until interrupted)"));
+  const std::smatch end = [&] {
+    std::smatch m;
+    std::regex_search(run.Out, m, std::regex(R"(End at \d+ ms: (\d+) frames shown)"));
+    return m;
+  }();
+  ASSERT_FALSE(end.empty()) << run.Out;
+  EXPECT_GT(std::stoi(end[1]), 5);
+  EXPECT_GE(std::distance(std::filesystem::directory_iterator(dir / "snaps"),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 }  // namespace
