@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "TestLog.h"
+#include "support/TestLog.h"
 #include "decoder/RecordingHead.h"
 #include "source/InternetStream.h"
 #include "source/UrlEscape.h"

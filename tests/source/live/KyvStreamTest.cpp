@@ -24,18 +24,8 @@ using test::kGuard;
 using test::TEventSink;
 using test::TScriptedStation;
 using test::TWireMessage;
+using test::WaitUntil;
 using test::WaitWindowMessage;
-
-// Waits until Condition holds; false when it does not within the guard time.
-template <class TCondition>
-bool WaitUntil(TCondition Condition, std::chrono::milliseconds Timeout = kGuard) {
-  const auto deadline = std::chrono::steady_clock::now() + Timeout;
-  while (!Condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
 
 class LiveStream : public ::testing::Test {
  protected:

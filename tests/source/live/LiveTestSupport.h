@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/ComDispatch.h"
@@ -74,6 +75,17 @@ class TScriptedStation {
   uint16_t FPort = 0;
   std::string FLoginText;
 };
+
+// Waits until Condition holds; false when it does not within the time.
+template <class TCondition>
+bool WaitUntil(TCondition Condition, std::chrono::milliseconds Timeout = kGuard) {
+  const auto deadline = std::chrono::steady_clock::now() + Timeout;
+  while (!Condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
 
 // Waits for a window message of the given number and takes it (earlier ones of other numbers
 // are left); nullopt when none comes within the time.

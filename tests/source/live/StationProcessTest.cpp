@@ -19,17 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::kGuard;
 using test::TEventSink;
+using test::WaitUntil;
 using test::WaitWindowMessage;
-
-template <class TCondition>
-bool WaitUntil(TCondition Condition, std::chrono::milliseconds Timeout = kGuard) {
-  const auto deadline = std::chrono::steady_clock::now() + Timeout;
-  while (!Condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  return true;
-}
 
 // A small sample recording (160 x 120, 4 s, a key frame every second), made once.
 const std::filesystem::path& SampleFile() {

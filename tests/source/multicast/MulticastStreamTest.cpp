@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestLog.h"
+
 #include "MulticastTestSupport.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/ReaderErrors.h"
@@ -32,33 +34,6 @@ using test::Pattern;
 using test::RecordBytes;
 using test::TRequestRecorder;
 using test::WaitUntil;
-
-// The log of this test program goes to a folder of its own.
-const std::filesystem::path kLogDir = [] {
-  auto dir =
-      std::filesystem::temp_directory_path() / ("kyv_multicast_log_" + std::to_string(::getpid()));
-  ::setenv("KYV_LOG_DIR", dir.c_str(), 1);
-  return dir;
-}();
-
-struct TLogDirCleanup {
-  ~TLogDirCleanup() {
-    std::error_code ignored;
-    std::filesystem::remove_all(kLogDir, ignored);
-  }
-} gLogDirCleanup;
-
-std::string LogText() {
-  std::string text;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(kLogDir / "Log", error)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    text += all.str();
-  }
-  return text;
-}
 
 std::vector<uint8_t> KeyFrame(uint32_t Time, int Width = 64, int Height = 48) {
   return RecordBytes(Time, ftKeyFrame, EncodePayload(TPixels24(Width, Height, 0x00336699), ckZlib),
@@ -229,6 +204,7 @@ TEST_F(MulticastStream, AsksThePlayThreadToTrimAbove15MiB) {
 TEST_F(MulticastStream, InvalidDescriptionFileStartsNothing) {
   Make({"10.0.0.1"}, false);
   std::ofstream(FSms, std::ios::trunc) << "[Address]\nip=239.1.1.1\n";
+  const test::TLogWatch log;
   FStream->Open(FSms.string());
   const TMessage reply = NextWindowMessage(FWindow);
   EXPECT_EQ(reply.Msg, UM_OPENED);
@@ -236,23 +212,24 @@ TEST_F(MulticastStream, InvalidDescriptionFileStartsNothing) {
   FStream->Close();
   EXPECT_EQ(FStream->Starts.load(), 0);
   EXPECT_EQ(FStream->State(), rsIdle);
-  EXPECT_NE(LogText().find("no \"port\""), std::string::npos);
+  EXPECT_EQ(log.Count("no \"port\""), 1);
 }
 
 TEST_F(MulticastStream, WithoutInterfacesReadingFailsAtOnce) {
   Make({}, false);
   EXPECT_EQ(FStream->ClientCount(), 0u);
+  const test::TLogWatch log;
   FStream->Open(FSms.string());
   const TMessage reply = NextWindowMessage(FWindow);
   EXPECT_EQ(reply.Msg, UM_SOURCE_ERROR);
   EXPECT_EQ(reply.WParam, static_cast<WPARAM>(reDamaged));
   FStream->Close();
-  EXPECT_NE(LogText().find("TKyvMulticastStream.HandleRead raise exception :No network interface"),
-            std::string::npos);
+  EXPECT_EQ(log.Count("TKyvMulticastStream.HandleRead raise exception :No network interface"), 1);
 }
 
 TEST_F(MulticastStream, UndecodableKeyFrameIsReportedAndEndsReading) {
   Make({"10.0.0.1"});
+  const test::TLogWatch log;
   OpenWith([&] {
     ASSERT_TRUE(Client(0).Store(RecordBytes(5, ftKeyFrame, Pattern(300), ckZlib)));
     ASSERT_TRUE(Client(0).Store(KeyFrame(6)));
@@ -265,7 +242,7 @@ TEST_F(MulticastStream, UndecodableKeyFrameIsReportedAndEndsReading) {
   FStream->Read(-1);
   EXPECT_EQ(NextWindowMessage(FWindow).Msg, UM_OPENED);
   EXPECT_EQ(FContext.Frames.Count(), 1);
-  EXPECT_NE(LogText().find(TKyvMulticastStream::kReadErrorPrefix), std::string::npos);
+  EXPECT_GE(log.Count(TKyvMulticastStream::kReadErrorPrefix), 1);
 }
 
 TEST_F(MulticastStream, OpeningForgetsRecordsReceivedBefore) {

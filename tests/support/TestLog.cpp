@@ -1,4 +1,4 @@
-#include "TestLog.h"
+#include "support/TestLog.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
