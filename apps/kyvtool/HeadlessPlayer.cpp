@@ -6,9 +6,9 @@
 #include "platform/Errors.h"
 #include "source/Address.h"
 #include "source/FileThread.h"
+#include "source/UserMessages.h"
 #include "source/live/KyvStream.h"
 #include "source/multicast/KyvMulticastStream.h"
-#include "source/UserMessages.h"
 
 namespace kyv::tool {
 
@@ -76,9 +76,15 @@ void THeadlessPlayer::Close() {
   if (FReader) FReader->Close();
   FContext.PlayerThread.store(nullptr, std::memory_order_release);
   FContext.Player.store(nullptr, std::memory_order_release);
-  FPlayer.reset();
+  // The play thread ends first and its object stays until the reader, which may still be
+  // posting to it, is gone; then neither can reach the other after it is freed.
+  if (FPlayer) {
+    FPlayer->Terminate();
+    FPlayer->WaitFor();
+  }
   FContext.Reader.store(nullptr, std::memory_order_release);
   FReader.reset();
+  FPlayer.reset();
   FContext.Reset();
   // What the closed source still posted means nothing now.
   TMessage stale;
@@ -91,10 +97,11 @@ void THeadlessPlayer::Close() {
 
 void THeadlessPlayer::Play(int Speed) {
   if (!FPlayer) throw EKyvError("Play: no source is open");
+  // A live picture starts with the newest frame received, not with the oldest held. The seek
+  // goes first: one made while playing resumes at normal speed.
+  if (FLive) FPlayer->RequestSeek(FContext.Frames.LastTime());
   FPlayer->RequestPlay();
   for (int speed = 1; speed < Speed; speed *= 2) FPlayer->RequestFastForward();
-  // A live picture starts with the newest frame received, not with the oldest held.
-  if (FLive) FPlayer->RequestSeek(FContext.Frames.LastTime());
 }
 
 void THeadlessPlayer::RaiseSourceError(int Code) {
@@ -103,8 +110,14 @@ void THeadlessPlayer::RaiseSourceError(int Code) {
 }
 
 void THeadlessPlayer::Handle(const TMessage& Message) {
+  FLastHandled = Message.Msg;
   switch (Message.Msg) {
     case UM_OPENED:
+      // Any other value than 0 is the code of a failed open.
+      if (Message.WParam != 0) {
+        FSourceError = static_cast<int>(Message.WParam);
+        break;
+      }
       if (!FPlayer) CreatePlayer();
       FOpened = true;
       break;
@@ -166,33 +179,27 @@ void THeadlessPlayer::RenderAt(uint32_t Time, std::chrono::milliseconds Timeout)
   const int64_t firstKey = FContext.Index.FirstTime();
   if (firstKey > int64_t{target}) target = static_cast<uint32_t>(firstKey);
 
-  bool drawn = false;
-  TListener listener = FListener;
-  TListener watching = listener;
-  watching.Dirty = [&](const TRect& Changed) {
-    if (listener.Dirty) listener.Dirty(Changed);
+  // What the workers posted before this seek belongs to earlier requests.
+  Pump(std::chrono::milliseconds(0));
+  // Done when the frame shown is the last one up to the target: the next one buffered lies
+  // beyond it, or the source ends here. A replay up to the end of what is buffered so far is
+  // not yet the picture; the reader brings the rest. Looked at after the messages that follow a
+  // seek (changed area, position), which the play thread posts once it has drawn.
+  const auto drawn = [&] {
+    if (FLastHandled != UM_DIRTY && FLastHandled != UM_POSITION) return false;
     TFramesBuffer& frames = FContext.Frames;
     TFramesBuffer::TGuard guard(frames);
     const int32_t current = frames.CurrentIndex();
-    if (current < 0 || current >= frames.Count()) return;
+    if (current < 0 || current >= frames.Count()) return false;
     const uint32_t shown = frames.Items(current).Time();
-    // Done when the frame shown is the last one up to the target: the next one buffered lies
-    // beyond it, or the recording ends here. A replay up to the end of what is buffered so far
-    // is not yet the picture; the reader brings the rest.
-    const bool nextBeyond =
-        current + 1 < frames.Count() && frames.Items(current + 1).Time() > target;
-    const bool atEnd = duration > 0 && shown >= duration;
-    drawn = shown <= target && (nextBeyond || atEnd);
+    const bool last = current + 1 == frames.Count();
+    const bool nextBeyond = !last && frames.Items(current + 1).Time() > target;
+    const bool atEnd = (duration > 0 && shown >= duration) || (duration == 0 && !FLive && last);
+    return shown <= target && (nextBeyond || atEnd);
   };
-  FListener = watching;
-  struct TRestore {
-    THeadlessPlayer& Self;
-    TListener& Saved;
-    ~TRestore() { Self.FListener = std::move(Saved); }
-  } restore{*this, listener};
 
   if (!FPlayer->RequestSeek(Time)) throw EKyvError("RenderAt: the play thread has ended");
-  if (!Pump(Timeout, [&] { return drawn; }))
+  if (!Pump(Timeout, drawn))
     throw EKyvError("The picture at " + std::to_string(Time) + " ms was not drawn within " +
                     std::to_string(Timeout.count()) + " ms");
 }

@@ -80,6 +80,7 @@ class THeadlessPlayer {
   TListener FListener;
   TRect FDirty;
   int FSourceError = 0;
+  UINT FLastHandled = 0;  // the last window message handled
   bool FOpened = false;
   bool FEnded = false;
   bool FLive = false;

@@ -106,19 +106,21 @@ void TPlayThread::Dispatch(const TMessage& Message) {
       break;
     }
     case UM_REPLAY:
-      ReplayRange(0, static_cast<int32_t>(static_cast<LPARAM>(Message.WParam)));
-      FRequestedKeyTime = -1;
-      if (State() == psPlaying) PostToSelf(UM_PLAY);
+      HandleReplay(static_cast<int32_t>(static_cast<LPARAM>(Message.WParam)));
       break;
     case UM_STOP: {
       TSignalOnExit signal{FSyncEvent};
       SetState(psStopped);
       SetClock(0, 0);
       FLastSampleTime = 0;
+      FRequestedKeyTime = -1;
+      FReaderTarget.reset();
       ReaderClose();
       break;
     }
     case UM_PLAY:
+      // A resume the thread posted itself gives way to a pause or stop that came meanwhile.
+      if (Message.WParam == kResume && State() != psPlaying) break;
       FSpeed = 1;
       SetState(psPlaying);
       PlayLoop();
@@ -146,18 +148,22 @@ void TPlayThread::Dispatch(const TMessage& Message) {
 
 void TPlayThread::PlayLoop() {
   TFramesBuffer& frames = FContext.Frames;
+  // While the reader reloads the buffer for a seek the loop waits for its answer, which resumes
+  // playing; frames held now would belong to the buffer being replaced.
+  if (FReaderTarget) return;
   const uint32_t start = timeGetTime();
   const uint32_t speed = static_cast<uint32_t>(FSpeed.load());
+  if (AtEnd()) {
+    EndPlaying(start, speed);
+    return;
+  }
   bool held = false;
   for (;;) {
     TMessage waiting;
     if (Queue().Peek(waiting, 0, 0, false)) {
       if (waiting.Msg != UM_TRIM) break;
       Queue().Peek(waiting, UM_TRIM, UM_TRIM, true);
-      frames.DiscardPlayed(true);
-      // The held frame may lie before the key frame the buffer now starts with; drawing it would
-      // put it out of order, so playback goes on from that key frame.
-      held = false;
+      if (Trim()) held = false;
       continue;
     }
     const uint32_t elapsed = speed * (timeGetTime() - start);
@@ -199,14 +205,42 @@ void TPlayThread::PlayLoop() {
         held = true;
         continue;
       }
-      // Settled before the end is announced, so whoever hears it reads the final position.
-      SettlePosition(start, speed);
-      SetState(psStopped);
-      PostToWindow(UM_END);
+      EndPlaying(start, speed);
       return;
     }
   }
   SettlePosition(start, speed);
+}
+
+bool TPlayThread::AtEnd() {
+  const uint32_t duration = FContext.Header.Duration;
+  // A seek to the end leaves the last picture drawn and nothing to play: that is the end too.
+  return duration != 0 && FShownCount.load(std::memory_order_relaxed) != 0 &&
+         FLastSampleTime.load(std::memory_order_relaxed) >= duration &&
+         !FContext.Frames.PeekNext(FFrameBuf);
+}
+
+void TPlayThread::EndPlaying(uint32_t Start, uint32_t Speed) {
+  // Settled before the end is announced, so whoever hears it reads the final position.
+  SettlePosition(Start, Speed);
+  SetState(psStopped);
+  PostToWindow(UM_END);
+}
+
+bool TPlayThread::Trim() {
+  TFramesBuffer& frames = FContext.Frames;
+  TFramesBuffer::TGuard list(frames);
+  int32_t lastKey = frames.Count() - 1;
+  while (lastKey >= 0 && !frames.Items(lastKey).IsKeyFrame()) --lastKey;
+  if (lastKey >= 0 && lastKey <= frames.CurrentIndex()) {
+    // Playing already within the last group: what came before it goes, the position stays.
+    // Starting the group again would redraw it on every trim while its key frames are sparse.
+    frames.DiscardPlayed(false);
+    return false;
+  }
+  // Playback goes on from the last key frame; a frame held from before it would be out of order.
+  frames.DiscardPlayed(true);
+  return true;
 }
 
 void TPlayThread::SettlePosition(uint32_t Start, uint32_t Speed) {
@@ -335,16 +369,50 @@ void TPlayThread::ReplayRange(int32_t First, int32_t Last) {
   PostDirtyRect(false);
 }
 
+void TPlayThread::HandleReplay(int32_t Last) {
+  if (FReaderTarget) {
+    // Never past the target the reader was asked for, whatever it appended meanwhile.
+    const int32_t upTo = LastIndexUpTo(*FReaderTarget);
+    if (upTo >= 0 && (Last == -1 || Last > upTo)) Last = upTo;
+  }
+  ReplayRange(0, Last);
+  const bool answered = FReaderTarget.has_value();
+  const bool superseded = answered && *FReaderTarget != FSeekTarget;
+  FReaderTarget.reset();
+  FRequestedKeyTime = -1;
+  // A seek made while the reader was loading goes where it was asked to go now.
+  if (superseded) {
+    SeekTo(FSeekTarget);
+    return;
+  }
+  if (State() == psPlaying) PostToSelf(UM_PLAY, kResume);
+}
+
 void TPlayThread::SeekTo(uint32_t Time) {
   TFramesBuffer& frames = FContext.Frames;
   TIndexTable& index = FContext.Index;
   const bool playing = State() == psPlaying;
 
   if (index.IsEmpty()) {
-    if (playing) PostToSelf(UM_PLAY);
+    if (playing) PostToSelf(UM_PLAY, kResume);
     return;
   }
   if (FHeader.Duration > 0) Time = std::min(Time, FHeader.Duration);
+  FSeekTarget = Time;
+  // One look at the buffer: a reader must not clear or append between the lookups below.
+  TFramesBuffer::TGuard list(frames);
+
+  const int64_t key = index.TimeAtOrBefore(Time);
+  if (FReaderTarget && IsFileSource()) {
+    // The buffer is being replaced: the reader's answer carries the seek on (HandleReplay).
+    SetBaseTime(Time);
+    if (key != -1 && key != FRequestedKeyTime) {
+      FRequestedKeyTime = key;
+      ReaderSeek(Time);
+    }
+    PostToWindow(UM_POSITION, BaseTime());
+    return;
+  }
 
   const int32_t b = LastIndexAt(Time);
   const int32_t current = frames.CurrentIndex();
@@ -352,16 +420,16 @@ void TPlayThread::SeekTo(uint32_t Time) {
   // asked to go, not from where it was before.
   if (current != -1 && b == current) {
     SetBaseTime(Time);
-    if (playing) PostToSelf(UM_PLAY);
+    if (playing) PostToSelf(UM_PLAY, kResume);
+    PostToWindow(UM_POSITION, BaseTime());
     return;
   }
 
-  const int64_t key = index.TimeAtOrBefore(Time);
   if (key == -1) {
     const int64_t first = index.FirstTime();
     // An index that starts beyond the duration would bring the clamped target back here forever.
     if (FHeader.Duration > 0 && first > int64_t{FHeader.Duration}) {
-      if (playing) PostToSelf(UM_PLAY);
+      if (playing) PostToSelf(UM_PLAY, kResume);
       return;
     }
     PostToSelf(UM_SEEK, static_cast<WPARAM>(first));
@@ -381,7 +449,7 @@ void TPlayThread::SeekTo(uint32_t Time) {
       ReportAbnormalBuffer(static_cast<uint32_t>(key), Time);
     }
     SetBaseTime(Time);
-    if (playing) PostToSelf(UM_PLAY);
+    if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, BaseTime());
     return;
   }
@@ -396,7 +464,7 @@ void TPlayThread::SeekTo(uint32_t Time) {
         PostToWindow(UM_POSITION, BaseTime());
       }
     } else if (playing) {
-      PostToSelf(UM_PLAY);
+      PostToSelf(UM_PLAY, kResume);
     }
     return;
   }
@@ -409,12 +477,20 @@ void TPlayThread::SeekTo(uint32_t Time) {
   ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   SetBaseTime(Time);
   if (!IsFileSource()) {
-    if (playing) PostToSelf(UM_PLAY);
+    if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, FLastSampleTime.load());
   } else {
     ReaderRead(Time);
     PostToWindow(UM_POSITION, BaseTime());
   }
+}
+
+int32_t TPlayThread::LastIndexUpTo(uint32_t Time) {
+  TFramesBuffer& frames = FContext.Frames;
+  TFramesBuffer::TGuard list(frames);
+  const int32_t count = frames.Count();
+  if (count > 0 && frames.Items(count - 1).Time() <= Time) return count - 1;
+  return LastIndexAt(Time);
 }
 
 int32_t TPlayThread::LastIndexAt(uint32_t Time) {
@@ -483,11 +559,23 @@ bool TPlayThread::IsFileSource() const {
 }
 
 void TPlayThread::ReaderRead(int64_t Time) {
-  if (TReadThread* reader = FContext.Reader.load(std::memory_order_acquire)) reader->Read(Time);
+  TReadThread* reader = FContext.Reader.load(std::memory_order_acquire);
+  if (reader == nullptr) return;
+  if (Time >= 0) {
+    FReaderTarget = static_cast<uint32_t>(Time);
+  } else if (reader->Queue().Count() != 0) {
+    // A reader that has not taken its last request yet needs no reminder; piling them up
+    // would only cut its reading short.
+    return;
+  }
+  reader->Read(Time);
 }
 
 void TPlayThread::ReaderSeek(uint32_t Time) {
-  if (TReadThread* reader = FContext.Reader.load(std::memory_order_acquire)) reader->Seek(Time);
+  TReadThread* reader = FContext.Reader.load(std::memory_order_acquire);
+  if (reader == nullptr) return;
+  FReaderTarget = Time;
+  reader->Seek(Time);
 }
 
 void TPlayThread::ReaderClose() {

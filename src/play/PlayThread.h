@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "decoder/FileFormat.h"
@@ -47,6 +48,8 @@ class TPlayThread : public TThread {
   // How long the loop waits for the reader when no frame is buffered.
   static constexpr uint32_t kUnderrunWaitMs = 10;
   static constexpr int32_t kMaxSpeed = 32;
+  // wParam of the UM_PLAY the thread posts itself to resume after a seek.
+  static constexpr WPARAM kResume = 1;
 
   // CacheFolder (ending in a separator or not) receives "dump.txt" when a seek finds the buffer
   // in a state it cannot render from; empty means the temporary folder.
@@ -93,6 +96,14 @@ class TPlayThread : public TThread {
  private:
   void Dispatch(const TMessage& Message);
   void PlayLoop();
+  // True when the picture at the end of the recording is drawn and nothing follows it.
+  bool AtEnd();
+  // Stops at the end of the recording and announces it.
+  void EndPlaying(uint32_t Start, uint32_t Speed);
+  // UM_TRIM inside the play loop: frees what was played. True when the frame held must go.
+  bool Trim();
+  // The reader has loaded what a seek or a targeted read asked for, up to index Last.
+  void HandleReplay(int32_t Last);
   // Leaving the play loop: folds the clock's time since Start into the base position.
   void SettlePosition(uint32_t Start, uint32_t Speed);
   // Renders one record. AfterPlay: rendered by the play loop, which may then free what was played.
@@ -106,12 +117,14 @@ class TPlayThread : public TThread {
   // The buffer index of the last frame at or before Time when Time lies within the buffer; -1
   // otherwise.
   int32_t LastIndexAt(uint32_t Time);
+  // The buffer index of the last frame at or before Time, also when Time is past the buffer.
+  int32_t LastIndexUpTo(uint32_t Time);
   // The buffer index of the key frame at KeyTime; -1 when no record has that time.
   int32_t KeyFrameIndex(uint32_t KeyTime);
   void ReportAbnormalBuffer(uint32_t KeyTime, uint32_t Target);
   void PostDirtyRect(bool Whole);
   void PostToWindow(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
-  void PostToSelf(UINT Msg, WPARAM WParam = 0);
+  void PostToSelf(UINT Msg, WPARAM WParam);
   // True when a message other than UM_SEEK waits in the queue.
   bool InterruptWaiting();
   bool IsFileSource() const;
@@ -142,6 +155,10 @@ class TPlayThread : public TThread {
   std::atomic<bool> FCacheKeyFrames{true};
   // Key-frame time for which a file reader was last asked to seek; -1 for none.
   int64_t FRequestedKeyTime = -1;
+  // The target a file reader is loading for (a seek or a targeted read) until it answers with
+  // UM_REPLAY, and the target of the latest seek, which that answer carries on to.
+  std::optional<uint32_t> FReaderTarget;
+  uint32_t FSeekTarget = 0;
 
   // Signalled when a stop or pause has been carried out, and when the thread ends.
   TEvent FSyncEvent;

@@ -193,6 +193,7 @@ void TFileThread::OpenRecording() {
 }
 
 void TFileThread::PostReplay(int32_t Index) {
+  FPendingTarget.reset();
   FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(Index)), 0);
 }
 
@@ -217,7 +218,11 @@ void TFileThread::ReportDamage(uint64_t RecordStart) {
 void TFileThread::DoRead(int64_t Target) {
   if (FFileKind != fkRecording || !FStream) return;
   TFramesBuffer& frames = FContext.Frames;
-  if (Target < 0 && frames.IsFull()) return;
+  // A target not reached yet stays the goal of later passes: a request that cut this pass
+  // short must not leave the play thread waiting for an answer that never comes.
+  if (Target >= 0) FPendingTarget = static_cast<uint32_t>(Target);
+  const bool targeted = FPendingTarget.has_value();
+  if (!targeted && frames.IsFull()) return;
 
   // A web stream's connection is dropped after each pass; the next pass opens a new range.
   struct TEndPass {
@@ -227,7 +232,7 @@ void TFileThread::DoRead(int64_t Target) {
     }
   } endPass{*this};
 
-  const uint32_t target = static_cast<uint32_t>(Target);
+  const uint32_t target = targeted ? *FPendingTarget : 0;
   bool signalled = false;
   size_t fill = BufferFill();
   while (!RequestWaiting()) {
@@ -235,7 +240,7 @@ void TFileThread::DoRead(int64_t Target) {
     const uint64_t remaining = FEnd - FPosition;
     if (remaining == 0) {
       if (fill > 0) ReportDamage(FPosition - fill);
-      if (Target >= 0 && !signalled) PostReplay(frames.Count() - 1);
+      if (targeted && !signalled) PostReplay(frames.Count() - 1);
       break;
     }
     const size_t chunk =
@@ -265,7 +270,7 @@ void TFileThread::DoRead(int64_t Target) {
       at += static_cast<size_t>(size);
       // The target is reached with the first record after it, so that every record sharing
       // the target's time is loaded; before the first record held, playback starts there.
-      if (Target >= 0 && !signalled && target < time) {
+      if (targeted && !signalled && target < time) {
         PostReplay(e > 0 ? e - 1 : 0);
         signalled = true;
       }
@@ -284,7 +289,7 @@ void TFileThread::DoRead(int64_t Target) {
       if (FBufferSize < size) GrowBuffer(size, fill);
     }
 
-    if (frames.IsFull() && (signalled || Target < 0)) break;
+    if (frames.IsFull() && (signalled || !targeted)) break;
   }
 }
 
@@ -301,6 +306,7 @@ void TFileThread::DoSeek(uint32_t Time) {
 }
 
 void TFileThread::DoReset() {
+  FPendingTarget.reset();
   // Drops the connection, and with it an Abort from Close, so the stream can be read again.
   if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
   if (FFileKind == fkRecording && FStream) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "source/ReadThread.h"
@@ -70,6 +71,8 @@ class TFileThread : public TReadThread {
   // Reader thread only: the stream position and the end of the frame area.
   uint64_t FPosition = 0;
   uint64_t FEnd = 0;
+  // Reader thread only: the target of a read or seek that UM_REPLAY has not answered yet.
+  std::optional<uint32_t> FPendingTarget;
 };
 
 }  // namespace kyv

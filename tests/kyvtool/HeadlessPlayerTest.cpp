@@ -1,6 +1,7 @@
 // The whole road of a recording, from its address to the picture, checked against the pictures
 // the recording's writer meant: local files and a real web server, seeks in every direction and
 // playback to the end.
+#include <fstream>
 #include <memory>
 
 #include "GroundTruth.h"
@@ -9,6 +10,7 @@
 #include "platform/Errors.h"
 #include "support/NginxServer.h"
 #include "support/TempFolder.h"
+#include "writer/BitmapWriter.h"
 #include "writer/SampleRecording.h"
 
 namespace kyv::test {
@@ -90,6 +92,45 @@ TEST_F(THeadlessPlayerTest, SeeksEverywhereShowTheMeantPictures) {
   // Forwards within a group, backwards within it, into later and earlier groups, to the start,
   // past the end, and to times before and after key frames.
   RenderEach(player, {2500, 3100, 1200, 9500, 4001, 3999, 0, 11000, 20000, 7000, 6990, 8150, 8501});
+}
+
+TEST_F(THeadlessPlayerTest, SeeksPiledUpWhileLoadingEndAtTheLast) {
+  THeadlessPlayer player;
+  player.Open(LocalAddress());
+  // Targets in other groups, the same moment twice, and times between the same two frames.
+  player.Player().RequestSeek(9500);
+  player.Player().RequestSeek(1200);
+  player.Player().RequestSeek(7000);
+  RenderEach(player, {5100, 5100, 2500, 2510, 2500});
+}
+
+TEST_F(THeadlessPlayerTest, StillImagesRender) {
+  TPixels24 still(40, 30, 0x336699);
+  still.Fill(5, 5, 10, 10, 0xFFFFFF);
+  const std::vector<uint8_t> bmp = EncodeBitmapFile(still, 24);
+  const auto path = FFolder->Path() / "still.bmp";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+  THeadlessPlayer player;
+  player.Open(path.string());
+  player.RenderAt(0);
+  TBackBuffer& picture = player.Player().BackBuffer();
+  std::lock_guard lock(picture);
+  EXPECT_TRUE(SamePicture(picture.Picture(), still));
+}
+
+TEST_F(THeadlessPlayerTest, AnInvalidMulticastDescriptionFailsToOpen) {
+  const auto path = FFolder->Path() / "bad.sms";
+  std::ofstream(path) << "[Address]\nip=239.1.1.1\n";  // no port
+  THeadlessPlayer player;
+  try {
+    player.Open(path.string());
+    FAIL() << "an invalid description opened";
+  } catch (const EKyvError& e) {
+    ASSERT_TRUE(e.Code().has_value());
+    EXPECT_EQ(*e.Code(), reInvalidMulticastFile);
+  }
+  EXPECT_FALSE(player.IsOpen());
 }
 
 TEST_F(THeadlessPlayerTest, EveryMomentRendersFromAFreshStart) {

@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
-#include "support/ChildProcess.h"
 #include "Verbs.h"
 #include "decoder/ReaderErrors.h"
+#include "support/ChildProcess.h"
 #include "writer/BitmapWriter.h"
 #include "writer/PayloadEncoder.h"
 #include "writer/RecordingWriter.h"
@@ -324,8 +324,8 @@ TEST(KyvToolLive, PlaysAStationForAWhile) {
                                        "/demo --for 1500 --snapshot-every 500 --out '" +
                                        (dir / "snaps").string() + "'");
   ASSERT_EQ(run.Status, 0) << run.Err;
-  EXPECT_THAT(run.Out, HasSubstr("Opened kyvs://127.0.0.1:" + std::to_string(port) +
-                                 "/demo: 160 x 120"));
+  EXPECT_THAT(run.Out,
+              HasSubstr("Opened kyvs://127.0.0.1:" + std::to_string(port) + "/demo: 160 x 120"));
   EXPECT_THAT(run.Out, HasSubstr("(live: until interrupted)"));
   const std::smatch end = [&] {
     std::smatch m;

@@ -118,6 +118,20 @@ TEST_F(TPlayLoopTest, EndIsPostedOnceWhenTheFrameAtTheDurationIsShown) {
   EXPECT_EQ(Player->CurrentTime(), 1000u);  // the clock stopped where the loop left
 }
 
+TEST_F(TPlayLoopTest, ASeekToTheEndWhilePlayingEnds) {
+  Context.Header.Duration = 300;
+  AddKey(0, kRed);
+  AddRect(100, 0, 0, 2, 2, kBlue);
+  AddRect(300, 0, 0, 2, 2, kGreen);
+  StartPlayer();
+  Player->RequestPlay();
+  ASSERT_TRUE(WaitMessage(UM_DIRTY));
+  Player->RequestSeek(5000);
+  ASSERT_TRUE(WaitMessage(UM_END));
+  EXPECT_EQ(Player->LastSampleTime(), 300u);
+  EXPECT_EQ(Player->State(), psStopped);
+}
+
 TEST_F(TPlayLoopTest, LiveSourceWithoutDurationNeverEnds) {
   AddKey(0, kRed);
   AddRect(100, 0, 0, 2, 2, kBlue);
@@ -190,6 +204,29 @@ TEST_F(TPlayLoopTest, TrimWhilePlayingGoesOnFromTheLastKeyFrame) {
   Clock.Advance(100);
   ASSERT_TRUE(Eventually([&] { return Player->LastSampleTime() == 300; }));
   EXPECT_EQ(PixelAt(0, 0), kWhite);
+}
+
+TEST_F(TPlayLoopTest, TrimWithinTheLastGroupKeepsThePosition) {
+  AddKey(0, kRed);
+  AddRect(100, 0, 0, 2, 2, kBlue);
+  AddKey(200, kGreen);
+  AddRect(300, 0, 0, 2, 2, kWhite);
+  AddRect(400, 2, 0, 2, 2, kBlue);
+  StartPlayer();
+  Player->RequestPlay();
+  Taken();
+  Clock.Advance(300);
+  ASSERT_TRUE(Eventually([&] { return Player->LastSampleTime() == 300; }));
+  const uint32_t shown = Player->ShownCount();
+  Player->RequestTrim();
+  Taken();
+  Settle();
+  // Only what came before the group went; the group was not drawn again.
+  EXPECT_EQ(Context.Frames.FirstTime(), 200u);
+  EXPECT_EQ(Player->ShownCount(), shown);
+  Clock.Advance(100);
+  ASSERT_TRUE(Eventually([&] { return Player->LastSampleTime() == 400; }));
+  EXPECT_EQ(Player->ShownCount(), shown + 1);
 }
 
 TEST_F(TPlayLoopTest, TrimOutsideThePlayLoopIsIgnored) {

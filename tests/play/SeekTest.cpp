@@ -155,6 +155,25 @@ TEST_F(TSeekTest, APauseInterruptsAReplayButSeeksDoNot) {
   EXPECT_EQ(PixelAt(0, 0), kRed);
 }
 
+TEST_F(TSeekTest, APauseDuringASeekWhilePlayingIsNotUndoneByTheResume) {
+  AddTwoGroups();
+  StartPlayer();
+  Player->RequestPlay();
+  ASSERT_TRUE(WaitMessage(UM_DIRTY));
+  TBackBuffer& picture = Player->BackBuffer();
+  picture.Lock();
+  Player->RequestSeek(1150);
+  ASSERT_TRUE(Eventually([&] { return Player->LastSampleTime() == 1000; }));
+  ASSERT_TRUE(SafePostThreadMessage(*Player, UM_PAUSE));
+  picture.Unlock();
+  ASSERT_TRUE(Eventually([&] { return Player->State() == psPaused; }));
+  const uint32_t shown = Player->ShownCount();
+  Clock.Advance(5000);
+  Settle();
+  EXPECT_EQ(Player->State(), psPaused);
+  EXPECT_EQ(Player->ShownCount(), shown);
+}
+
 TEST_F(TSeekTest, AtTheFrameAlreadyShownNothingIsRendered) {
   AddTwoGroups();
   StartPlayer();
@@ -162,6 +181,8 @@ TEST_F(TSeekTest, AtTheFrameAlreadyShownNothingIsRendered) {
   const size_t dirty = CountSeen(UM_DIRTY);
   Player->RequestSeek(180);
   Settle();
+  ASSERT_FALSE(Params(UM_POSITION).empty());
+  EXPECT_EQ(Params(UM_POSITION).back(), 180u);
   EXPECT_EQ(CountSeen(UM_DIRTY), dirty);
   EXPECT_EQ(Player->CurrentTime(), 180u);  // yet the position follows, also when not playing
 }
