@@ -188,8 +188,9 @@ void TPlayThread::PlayLoop() {
     }
 
     frames.SetCurrentIndex(frames.CurrentIndex() + 1);
-    FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
     RenderOrSkip(frame, true);
+    // Set once drawn, so that whoever reads it finds that frame in the picture.
+    FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
     FShownCount.fetch_add(1, std::memory_order_relaxed);
     PostDirtyRect(false);
     held = false;
