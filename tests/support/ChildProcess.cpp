@@ -110,4 +110,26 @@ std::string ReadTextFile(const std::filesystem::path& Path) {
   return text.str();
 }
 
+std::unique_ptr<TChildProcess> StartLoopbackServer(const TLoopbackServerSetup& Setup,
+                                                   uint16_t& Port, std::string& Reason) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Port = FreeLoopbackPort();
+    if (Port == 0) {
+      Reason = "no free port on 127.0.0.1";
+      continue;
+    }
+    const std::vector<std::string> args = Setup.Configure(Port);
+    auto child = std::make_unique<TChildProcess>(args, Setup.OutputFile);
+    if (!child->Started()) {
+      Reason = "cannot run " + args.front();
+      return nullptr;
+    }
+    if (WaitForLoopbackPort(Port, *child, std::chrono::seconds(5))) return child;
+    child.reset();
+    Reason = Setup.Name + " did not start: " + ReadTextFile(Setup.OutputFile) +
+             (Setup.Diagnose ? Setup.Diagnose() : std::string());
+  }
+  return nullptr;
+}
+
 }  // namespace kyv::test

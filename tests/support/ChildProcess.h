@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,21 @@ uint16_t FreeLoopbackPort();
 
 // Tries to connect to 127.0.0.1:Port until it works (true), Child ends or Timeout passes.
 bool WaitForLoopbackPort(uint16_t Port, TChildProcess& Child, std::chrono::milliseconds Timeout);
+
+// What a server started on loopback needs: Configure writes its configuration for a port and
+// returns its command line; Diagnose adds its own logs to a failure's reason.
+struct TLoopbackServerSetup {
+  std::function<std::vector<std::string>(uint16_t Port)> Configure;
+  std::function<std::string()> Diagnose;
+  std::filesystem::path OutputFile;
+  std::string Name;
+};
+
+// Starts a server on a free port of 127.0.0.1 and waits until it listens. Another program may
+// take the port between the look-up and the server's bind, so it tries three times. Null, with
+// Reason saying why, when the server does not start; Port is the port it listens on.
+std::unique_ptr<TChildProcess> StartLoopbackServer(const TLoopbackServerSetup& Setup,
+                                                   uint16_t& Port, std::string& Reason);
 
 // The file's text, "" when it cannot be read.
 std::string ReadTextFile(const std::filesystem::path& Path);

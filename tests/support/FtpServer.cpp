@@ -25,18 +25,17 @@ TFtpServer::TFtpServer(const std::filesystem::path& Root) {
     FReason = "there is no user \"ftp\" for vsftpd's anonymous sessions";
     return;
   }
-  for (int attempt = 0; attempt < 3 && !FStarted; ++attempt) FStarted = TryStart(Root);
+  TLoopbackServerSetup setup;
+  setup.Name = "vsftpd";
+  setup.OutputFile = FFolder.Path() / "output.txt";
+  setup.Configure = [&](uint16_t Port) { return Configure(Root, Port); };
+  FProcess = StartLoopbackServer(setup, FPort, FReason);
+  FStarted = FProcess != nullptr;
 }
 
 TFtpServer::~TFtpServer() = default;
 
-bool TFtpServer::TryStart(const std::filesystem::path& Root) {
-  FProcess.reset();
-  FPort = FreeLoopbackPort();
-  if (FPort == 0) {
-    FReason = "no free port on 127.0.0.1";
-    return false;
-  }
+std::vector<std::string> TFtpServer::Configure(const std::filesystem::path& Root, uint16_t Port) {
   const std::filesystem::path dir = FFolder.Path();
   std::filesystem::create_directories(dir / "empty");
   using std::filesystem::perms;
@@ -51,7 +50,7 @@ bool TFtpServer::TryStart(const std::filesystem::path& Root) {
             "listen_ipv6=NO\n"
             "listen_address=127.0.0.1\n"
             "listen_port="
-         << FPort << "\n"
+         << Port << "\n"
          << "background=NO\n"
             "anonymous_enable=YES\n"
             "no_anon_password=YES\n"
@@ -70,16 +69,7 @@ bool TFtpServer::TryStart(const std::filesystem::path& Root) {
             "hide_ids=YES\n"
             "max_clients=16\n";
   }
-  FProcess = std::make_unique<TChildProcess>(
-      std::vector<std::string>{kVsftpd, (dir / "vsftpd.conf").string()}, dir / "output.txt");
-  if (!FProcess->Started()) {
-    FReason = "cannot run " + std::string(kVsftpd);
-    return false;
-  }
-  if (WaitForLoopbackPort(FPort, *FProcess, std::chrono::seconds(5))) return true;
-  FReason = "vsftpd did not start: " + ReadTextFile(dir / "output.txt");
-  FProcess.reset();
-  return false;
+  return {kVsftpd, (dir / "vsftpd.conf").string()};
 }
 
 std::string TFtpServer::Url(const std::string& Path) const {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "TempFolder.h"
@@ -29,7 +30,8 @@ class TFtpServer {
   std::string Url(const std::string& Path) const;
 
  private:
-  bool TryStart(const std::filesystem::path& Root);
+  // Writes the configuration for Port; the command line that runs it.
+  std::vector<std::string> Configure(const std::filesystem::path& Root, uint16_t Port);
 
   TTempFolder FFolder{"kyv_vsftpd"};
   std::unique_ptr<TChildProcess> FProcess;

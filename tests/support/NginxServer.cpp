@@ -16,19 +16,18 @@ TNginxServer::TNginxServer(const std::filesystem::path& Root) {
     FReason = std::string(kNginx) + " is not installed (Debian package nginx-light)";
     return;
   }
-  // Another program may take the free port between the look-up and nginx's bind: try again.
-  for (int attempt = 0; attempt < 3 && !FStarted; ++attempt) FStarted = TryStart(Root);
+  TLoopbackServerSetup setup;
+  setup.Name = "nginx";
+  setup.OutputFile = FFolder.Path() / "output.txt";
+  setup.Configure = [&](uint16_t Port) { return Configure(Root, Port); };
+  setup.Diagnose = [&] { return ErrorLog(); };
+  FProcess = StartLoopbackServer(setup, FPort, FReason);
+  FStarted = FProcess != nullptr;
 }
 
 TNginxServer::~TNginxServer() = default;
 
-bool TNginxServer::TryStart(const std::filesystem::path& Root) {
-  FProcess.reset();
-  FPort = FreeLoopbackPort();
-  if (FPort == 0) {
-    FReason = "no free port on 127.0.0.1";
-    return false;
-  }
+std::vector<std::string> TNginxServer::Configure(const std::filesystem::path& Root, uint16_t Port) {
   const std::filesystem::path dir = FFolder.Path();
   for (const char* sub : {"body", "proxy", "fastcgi", "uwsgi", "scgi"})
     std::filesystem::create_directories(dir / "temp" / sub);
@@ -57,24 +56,13 @@ bool TNginxServer::TryStart(const std::filesystem::path& Root) {
             "  keepalive_timeout 60s;\n"
             "  server {\n"
             "    listen 127.0.0.1:"
-         << FPort << ";\n"
+         << Port << ";\n"
          << "    root " << std::filesystem::absolute(Root).string() << ";\n"
          << "    location / { }\n"
             "  }\n"
             "}\n";
   }
-  FProcess = std::make_unique<TChildProcess>(
-      std::vector<std::string>{kNginx, "-p", d + "/", "-c", d + "/nginx.conf", "-e",
-                               d + "/error.log"},
-      dir / "output.txt");
-  if (!FProcess->Started()) {
-    FReason = "cannot run " + std::string(kNginx);
-    return false;
-  }
-  if (WaitForLoopbackPort(FPort, *FProcess, std::chrono::seconds(5))) return true;
-  FReason = "nginx did not start: " + ReadTextFile(dir / "output.txt") + ErrorLog();
-  FProcess.reset();
-  return false;
+  return {kNginx, "-p", d + "/", "-c", d + "/nginx.conf", "-e", d + "/error.log"};
 }
 
 std::string TNginxServer::Url(const std::string& Path) const {

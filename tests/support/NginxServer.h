@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "TempFolder.h"
@@ -31,7 +32,8 @@ class TNginxServer {
   std::string AccessLog() const;
 
  private:
-  bool TryStart(const std::filesystem::path& Root);
+  // Writes the configuration for Port; the command line that runs it.
+  std::vector<std::string> Configure(const std::filesystem::path& Root, uint16_t Port);
 
   TTempFolder FFolder{"kyv_nginx"};
   std::unique_ptr<TChildProcess> FProcess;
