@@ -46,6 +46,14 @@ struct TPlayContext {
     TThread* player = PlayerThread.load(std::memory_order_acquire);
     return player != nullptr && SafePostThreadMessage(*player, Msg, WParam, LParam);
   }
+
+  // Any thread: posts a request that may be dropped when the play thread's queue is full, such
+  // as a trim that the next frame asks for again. Never waits, so a reader cannot end up waiting
+  // for a play thread that is itself waiting for the reader (a stop).
+  bool PostToPlayerIfRoom(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0) {
+    TThread* player = PlayerThread.load(std::memory_order_acquire);
+    return player != nullptr && player->Queue().Post(Msg, WParam, LParam);
+  }
 };
 
 }  // namespace kyv

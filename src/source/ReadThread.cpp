@@ -178,8 +178,9 @@ void TReadThread::HandleSendText(const TMessage& Message) {
   } catch (const std::exception& e) {
     LogFailure(e.what());
   }
-  // A live source goes back to receiving; the request ended its receive loop.
-  if (State() == rsDelivering) Queue().Post(UM_READ, static_cast<WPARAM>(LPARAM{-1}));
+  // A live source goes back to receiving, also while it waits for its first key frame; the
+  // request ended its receive loop.
+  if (State() != rsIdle) Queue().Post(UM_READ, static_cast<WPARAM>(LPARAM{-1}));
 }
 
 void TReadThread::DropWaitingTexts() {

@@ -63,7 +63,7 @@ void TKyvStream::DoFrame(TFrameRecord& Frame) {
   const bool key = Frame.IsKeyFrame();
   FContext.Frames.Add(std::move(Frame));
   if (key) FContext.Index.AddEntry(time, true, 0);
-  if (FContext.Frames.TotalBytes() > kTrimBytes) FContext.PostToPlayer(UM_TRIM, 1);
+  if (FContext.Frames.TotalBytes() > kTrimBytes) FContext.PostToPlayerIfRoom(UM_TRIM, 1);
 }
 
 void TKyvStream::RaiseText(DISPID Member, std::string_view Text) {

@@ -129,7 +129,7 @@ void TKyvMulticastStream::StoreRecord(TFrameRecord Record, int64_t Target, bool&
   }
   if (keyFrame) FContext.Index.AddEntry(time, true, 0);
   // A live session never ends by itself, so the store is trimmed as it grows.
-  if (FContext.Frames.TotalBytes() > kTrimBytes) FContext.PostToPlayer(UM_TRIM, 1, 0);
+  if (FContext.Frames.TotalBytes() > kTrimBytes) FContext.PostToPlayerIfRoom(UM_TRIM, 1, 0);
 }
 
 void TKyvMulticastStream::DoSeek(uint32_t Time) {
