@@ -26,6 +26,9 @@ struct TStopped {};
 
 // Frames sent back to back before the session looks at its socket and the stop again.
 constexpr int kBurst = 64;
+// What one pass takes from a player before it looks at the stop, its deadlines and its frames
+// again: a player that sends without pause must not hold the session in its receive loop.
+constexpr size_t kReceiveBurst = 64 * 1024;
 
 std::string Shorten(std::string_view Text) {
   constexpr size_t kShown = 60;
@@ -77,13 +80,22 @@ short TPlayerSession::Wait(short Events, TClock::time_point Deadline) {
   }
 }
 
+void TPlayerSession::CheckStop() const {
+  pollfd stop{FSetup.StopFd, POLLIN, 0};
+  if (::poll(&stop, 1, 0) > 0 && stop.revents != 0) throw TStopped{};
+}
+
 bool TPlayerSession::ReceiveAvailable() {
+  CheckStop();
+  size_t received = 0;
   for (;;) {
     HandleIncoming();
+    if (received >= kReceiveBurst) return true;
     const std::span<uint8_t> space = FFramer.ReceiveSpace();
     const ssize_t n = ::recv(FSocket, space.data(), space.size(), MSG_DONTWAIT);
     if (n > 0) {
       FFramer.Received(static_cast<size_t>(n));
+      received += static_cast<size_t>(n);
       continue;
     }
     if (n == 0) return false;
@@ -105,6 +117,10 @@ void TPlayerSession::HandleIncoming() {
 
 std::string TPlayerSession::NextText(TClock::time_point Deadline, const char* What) {
   for (;;) {
+    // The stop and the deadline are looked at on every pass: a player that never pauses never
+    // lets Wait see them.
+    CheckStop();
+    if (TClock::now() >= Deadline) throw EKyvError(std::string("sent no ") + What + " in time");
     TStationMessage message;
     if (FFramer.Next(message))
       return std::string(reinterpret_cast<const char*>(message.Payload.data()),
@@ -203,7 +219,7 @@ void TPlayerSession::Linger() {
   // A refused player closes by itself; the connection is kept until it has read the reply.
   const TClock::time_point deadline = TClock::now() + kDenyLinger;
   while (ReceiveAvailable())
-    if (Wait(POLLIN, deadline) == 0) return;
+    if (TClock::now() >= deadline || Wait(POLLIN, deadline) == 0) return;
 }
 
 void TPlayerSession::Serve() {

@@ -57,10 +57,14 @@ class TPlayerSession : public TThread {
   // Waits until the socket is ready for Events or Deadline passes (0 then). Raises TStopped
   // when the station stops.
   short Wait(short Events, TClock::time_point Deadline);
-  // Receives what is waiting; false once the player has closed the connection.
+  // Raises TStopped when the station stops; does not wait.
+  void CheckStop() const;
+  // Receives what is waiting, at most about 64 KiB; false once the player has closed the
+  // connection. Raises TStopped when the station stops.
   bool ReceiveAvailable();
   // The next text the player sends, waiting until Deadline. Raises EKyvError naming What when
-  // the player closes or the time passes.
+  // the player closes or the time passes (also while the player keeps sending other texts),
+  // TStopped when the station stops.
   std::string NextText(TClock::time_point Deadline, const char* What);
   // Handles every whole message held.
   void HandleIncoming();

@@ -68,10 +68,14 @@ void TStation::Listen() {
   address.sin_port = htons(FOptions.Port);
   ::inet_pton(AF_INET, FOptions.Bind.c_str(), &address.sin_addr);
   const std::string where = FOptions.Bind + ":" + std::to_string(FOptions.Port);
-  if (::bind(FListener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-    throw EKyvError(SocketErrorText(("cannot listen on " + where).c_str(), errno));
-  if (::listen(FListener, SOMAXCONN) != 0)
-    throw EKyvError(SocketErrorText(("cannot listen on " + where).c_str(), errno));
+  if (::bind(FListener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(FListener, SOMAXCONN) != 0) {
+    // The constructor fails, so no destructor will close it.
+    const int error = errno;
+    ::close(FListener);
+    FListener = -1;
+    throw EKyvError(SocketErrorText(("cannot listen on " + where).c_str(), error));
+  }
   socklen_t size = sizeof address;
   ::getsockname(FListener, reinterpret_cast<sockaddr*>(&address), &size);
   FPort = ntohs(address.sin_port);

@@ -66,9 +66,12 @@ void TStationRecording::Index() {
   if (FKeyFrames.empty()) throw EKyvError("the recording holds no key frame to start players at");
   if (FFrames.size() > 1) {
     const uint32_t span = std::max(FFrames.back().Time, FirstTime()) - FirstTime();
-    const uint32_t step =
-        std::clamp<uint32_t>(span / static_cast<uint32_t>(FFrames.size() - 1), 1, 1000);
-    FLoopPeriod = span + step;
+    // The loop period must fit in 32 bits and never wrap to 0, which the schedule divides by.
+    if (span > kMaxSpanMs)
+      throw EKyvError("the recording spans " + std::to_string(span) + " ms, more than the " +
+                      std::to_string(kMaxSpanMs) + " ms that the station can loop");
+    const uint64_t step = std::clamp<uint64_t>(span / (FFrames.size() - 1), 1, 1000);
+    FLoopPeriod = static_cast<uint32_t>(uint64_t{span} + step);
   }
 }
 

@@ -22,9 +22,12 @@ class TStationRecording {
  public:
   // The most the station holds in memory.
   static constexpr uint64_t kMaxBytes = uint64_t{1} << 30;
+  // The longest span from first to last frame time that the station loops.
+  static constexpr uint32_t kMaxSpanMs = UINT32_MAX - 1000;
 
   // Reads and checks the recording; raises EKyvError naming what is wrong: a damaged container
-  // or record, no frames, no key frame, or more than kMaxBytes of records.
+  // or record, no frames, no key frame, more than kMaxBytes of records or a span above
+  // kMaxSpanMs.
   explicit TStationRecording(const std::filesystem::path& Path);
   // From records already in memory (tests): Records holds them back to back.
   explicit TStationRecording(std::vector<uint8_t> Records, uint16_t Width = 0, uint16_t Height = 0);

@@ -36,7 +36,11 @@ HRESULT ParseDecimal(std::u16string_view Text, int64_t& Out) {
   if (first == std::string::npos) return DISP_E_TYPEMISMATCH;
   const char* begin = ascii.data() + first;
   const char* end = ascii.data() + last + 1;
-  if (*begin == '+') ++begin;
+  if (*begin == '+') {
+    ++begin;
+    // from_chars would take the minus of "+-5" as the number's own sign.
+    if (begin == end || *begin == '-') return DISP_E_TYPEMISMATCH;
+  }
   int64_t value = 0;
   const auto [stop, error] = std::from_chars(begin, end, value);
   if (error == std::errc::result_out_of_range) return DISP_E_OVERFLOW;

@@ -141,6 +141,7 @@ class TRawPlayer {
   ~TRawPlayer() { ::close(FSocket); }
 
   bool Connected() const { return FConnected; }
+  int Socket() const { return FSocket; }
 
   void Send(uint8_t Type, const std::string& Text) {
     std::string bytes(8, '\0');

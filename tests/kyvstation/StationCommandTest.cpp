@@ -1,6 +1,9 @@
 // The kyvstation program as a user meets it: its command line, its exit statuses, its signals,
 // and what a player sees on the wire.
 #include <signal.h>
+#include <sys/socket.h>
+
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +69,39 @@ TEST(KyvStationCommand, SigtermAndSigintEndTheStationCleanly) {
     EXPECT_EQ(station.SignalAndWait(signal), 0) << station.Output();
     EXPECT_TRUE(player.Closed());
     EXPECT_NE(station.Output().find("kyvstation: stopped"), std::string::npos) << station.Output();
+  }
+}
+
+TEST(KyvStationCommand, APlayerThatSendsWithoutPauseDoesNotHoldUpTheStop) {
+  test::TTempFolder folder("kyv_station_cli");
+  const std::filesystem::path recording = Recording(folder);
+  // Before "Start" the session waits for texts one by one, after it it receives in bulk.
+  for (const bool started : {false, true}) {
+    TStationChild station(folder, {recording.string()});
+    ASSERT_TRUE(station.Ready()) << station.Output();
+    TRawPlayer player(station.Port());
+    player.LogIn();
+    ASSERT_TRUE(player.Read().has_value());
+    if (started) player.Send(mtString, "Start");
+    std::string noops;
+    for (int i = 0; i < 4096; ++i) {
+      uint8_t head[8];
+      TStationMessageHeader header{};
+      header.MessageType = mtString;
+      header.Length = 4;
+      header.Write(head);
+      noops.append(reinterpret_cast<const char*>(head), sizeof head).append("NOOP");
+    }
+    std::thread flood([&] {
+      while (::send(player.Socket(), noops.data(), noops.size(), MSG_NOSIGNAL) > 0) {
+      }
+    });
+    std::this_thread::sleep_for(200ms);
+    const int status = station.SignalAndWait(SIGTERM);
+    // Also ends a flood that the station did not stop.
+    ::shutdown(player.Socket(), SHUT_RDWR);
+    flood.join();
+    EXPECT_EQ(status, 0) << "started " << started << "\n" << station.Output();
   }
 }
 

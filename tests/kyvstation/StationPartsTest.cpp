@@ -1,9 +1,12 @@
 // The station's parts on their own: command line, recording, schedule, console.
+#include <filesystem>
+#include <iterator>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "BroadcastSchedule.h"
+#include "Station.h"
 #include "StationConsole.h"
 #include "StationOptions.h"
 #include "StationRecording.h"
@@ -115,6 +118,13 @@ TEST(StationRecording, KnowsItsFramesKeyFramesAndLoop) {
 TEST(StationRecording, RefusesWhatCannotBeServed) {
   EXPECT_THROW(TStationRecording(std::vector<uint8_t>{}), EKyvError);
   EXPECT_THROW(TStationRecording(Records({{1, false}, {2, false}})), EKyvError);
+  // A span whose loop period would not fit in 32 bits (and once wrapped to 0).
+  EXPECT_THROW(TStationRecording(Records({{0, true}, {UINT32_MAX, false}})), EKyvError);
+  EXPECT_THROW(TStationRecording(Records({{0, true}, {TStationRecording::kMaxSpanMs + 1, false}})),
+               EKyvError);
+  EXPECT_EQ(
+      TStationRecording(Records({{0, true}, {TStationRecording::kMaxSpanMs, false}})).LoopPeriod(),
+      UINT32_MAX);
   std::vector<uint8_t> cut = Records({{1, true}});
   cut.pop_back();
   EXPECT_THROW(TStationRecording(std::move(cut)), EKyvError);
@@ -133,6 +143,37 @@ TEST(StationRecording, RefusesWhatCannotBeServed) {
   } catch (const EKyvError& e) {
     EXPECT_EQ(e.Message().rfind((folder / "nokey.kyv").string() + ": ", 0), 0u) << e.Message();
   }
+}
+
+TEST(Station, AnAddressInUseIsRefusedWithoutLeakingTheSocket) {
+  test::TTempFolder folder("kyv_station_listen");
+  TStationOptions options;
+  options.Recording = folder / "r.kyv";
+  {
+    TRecordingWriter writer(options.Recording, 8, 8);
+    writer.AddFrame(0, ftKeyFrame, ckNone, 0, 0, std::vector<uint8_t>(8 * 8 * 3, 1));
+    writer.Finish();
+  }
+  options.Bind = "127.0.0.1";
+  options.Port = 0;
+  std::ostringstream out, err;
+  TStationConsole console(out, err);
+  const TStation holder(options, console);
+  options.Port = holder.Port();
+  const auto openDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto before = openDescriptors();
+  for (int i = 0; i < 3; ++i) {
+    try {
+      TStation second(options, console);
+      FAIL() << "a second station listens on port " << options.Port;
+    } catch (const EKyvError& e) {
+      EXPECT_NE(e.Message().find("cannot listen on 127.0.0.1:"), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 TEST(BroadcastSchedule, PlayersStartAtTheKeyFrameOnAirAndTimesKeepGrowing) {

@@ -181,6 +181,11 @@ TEST(ComVariant, ConversionsRefuseWhatDoesNotFit) {
   EXPECT_EQ(VARIANT::Bstr(u" -12 ").ToInt32(i32), S_OK);
   EXPECT_EQ(i32, -12);
   EXPECT_EQ(VARIANT::Bstr(u"12a").ToInt32(i32), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VARIANT::Bstr(u"+7").ToInt32(i32), S_OK);
+  EXPECT_EQ(i32, 7);
+  // One sign only: a minus after the plus is no number.
+  EXPECT_EQ(VARIANT::Bstr(u"+-5").ToInt32(i32), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(VARIANT::Bstr(u"+").ToInt32(i32), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(VARIANT::Bstr(u"").ToInt32(i32), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(VARIANT::Bstr(u"99999999999999999999").ToInt32(i32), DISP_E_OVERFLOW);
   EXPECT_EQ(VARIANT::Dispatch(nullptr).ToInt32(i32), DISP_E_TYPEMISMATCH);

@@ -1,7 +1,6 @@
 #include "source/live/KyvTCPClient.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -20,6 +19,7 @@
 #include "platform/Errors.h"
 #include "platform/System.h"
 #include "source/UserMessages.h"
+#include "source/live/HostResolver.h"
 #include "source/live/PictureSize.h"
 #include "source/live/SocketWait.h"
 #include "source/live/StationAddress.h"
@@ -173,18 +173,13 @@ void TKyvTCPClient::DoOpen() {
 }
 
 std::string TKyvTCPClient::Resolve(const std::string& HostName) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  const int result = ::getaddrinfo(HostName.c_str(), nullptr, &hints, &found);
-  if (result != 0 || found == nullptr)
-    throw EKyvError("Cannot resolve \"" + HostName + "\": " + ::gai_strerror(result));
-  char text[INET_ADDRSTRLEN] = {};
-  const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-  ::inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
-  ::freeaddrinfo(found);
-  return text;
+  const THostResolver lookup(HostName, FWake);
+  while (!lookup.Done()) {
+    if (Interrupted()) throw EKyvError("Resolving \"" + HostName + "\" was stopped");
+    // No socket yet: only the wake-up descriptor is waited on.
+    WaitForSocket(-1, 0, FWake, kMaxWaitMs);
+  }
+  return lookup.Result();
 }
 
 void TKyvTCPClient::Connect(const std::string& Address, uint16_t PortNumber) {
@@ -330,6 +325,8 @@ void TKyvTCPClient::DoRead(int64_t) {
   if (FSocket < 0) return;
   uint32_t keepAlive = timeGetTime();
   try {
+    // The login reply may have come with whole messages behind it, and no more bytes may follow.
+    HandleMessages();
     for (;;) {
       if (RequestPending() || Interrupted()) return;
       const size_t received = ReceiveSome();
@@ -424,9 +421,17 @@ void TKyvTCPClient::DoReset() {
 
 void TKyvTCPClient::DoSendText(std::string_view Text) {
   if (FSocket < 0) return;  // nobody to send to: the text is dropped
+  // A text refused before anything is sent leaves the connection as it is.
+  KYV_ASSERT(!Text.empty());
+  if (Text.size() > kMaxTextLength) throw EKyvError(kTextTooLong);
   // Before the first key frame nothing else brings the reader back to receiving.
   if (State() == rsWaitingKeyFrame) Queue().Post(UM_READ, static_cast<WPARAM>(LPARAM{-1}));
-  SendText(Text);
+  try {
+    SendText(Text);
+  } catch (const std::exception& e) {
+    // Part of the message may be on the wire: anything sent after it would be read as its rest.
+    Fail(reNetwork, e.what());
+  }
 }
 
 void TKyvTCPClient::DoPictureSize(uint16_t, uint16_t) {

@@ -24,9 +24,10 @@ namespace kyv {
 // Threads. The socket, the framer and every Do... operation belong to the reader thread. Its
 // waits are poll()s on the socket and a wake-up descriptor that every post to the reader's
 // queue and Abort (Close's first step) signal, so requests are served at once and a blocked
-// connect, send or receive ends as soon as Close asks. The station information is written by
-// the reader thread and read by any thread under FInfoLock. Made with TThread::Create; the
-// TThreadPtr stops and joins the thread before the object goes.
+// connect, send or receive ends as soon as Close asks. The host name is looked up on a helper
+// thread (THostResolver), so that Close need not wait for a slow name server either. The station
+// information is written by the reader thread and read by any thread under FInfoLock. Made with
+// TThread::Create; the TThreadPtr stops and joins the thread before the object goes.
 class TKyvTCPClient : public TReadThread {
  public:
   static constexpr uint16_t kDefaultPort = 1804;
@@ -65,7 +66,8 @@ class TKyvTCPClient : public TReadThread {
   // A live stream cannot seek: this just goes on receiving.
   void DoSeek(uint32_t Time) override;
   void DoReset() override;
-  // Sends Text when connected; a failure is left for the receive loop to find.
+  // Sends Text when connected. A text above kMaxTextLength is refused (EKyvError) and the
+  // connection kept; a failing send ends the connection with code 7.
   void DoSendText(std::string_view Text) override;
   // Here: takes the station information out of the login reply.
   void DoPictureSize(uint16_t Width, uint16_t Height) override;

@@ -192,6 +192,37 @@ TEST_F(LiveStream, ARequestOf32KiBIsSentAndOneByteMoreIsRefused) {
   EXPECT_EQ(ErrorCode(50ms), -1);  // the refusal does not end the connection
 }
 
+TEST_F(LiveStream, ASendThatStallsHalfWayEndsTheConnectionWithCode7) {
+  TManualClock clock(1000);
+  OpenAndLogIn();
+  // The station reads no more, so the texts fill the socket until one waits half sent; what
+  // followed it would otherwise be read as its rest.
+  const std::string text = "REQUEST\r\n" + std::string(TKyvTCPClient::kMaxTextLength - 9, 'w');
+  for (int i = 0; i < 320; ++i) Stream->PostText(text);
+  int code = -1;
+  for (int i = 0; i < 60 && code == -1; ++i) {
+    clock.Advance(TKyvTCPClient::kSendTimeoutMs);  // times out the send waiting now, if any
+    code = ErrorCode(50ms);
+  }
+  EXPECT_EQ(code, reNetwork);
+  EXPECT_EQ(Stream->State(), rsIdle);
+  EXPECT_TRUE(Station.PeerClosed());
+  Stream.reset();  // the reader reads the clock until it ends
+}
+
+TEST_F(LiveStream, AKeyFrameThatArrivesWithTheLoginReplyIsTakenAtOnce) {
+  Stream->Open(Station.Address());
+  ASSERT_TRUE(Station.Accept());
+  ASSERT_TRUE(Station.Read().has_value());  // the login
+  // One send, so that the client receives both messages together and nothing after them.
+  std::vector<uint8_t> bytes = test::WireMessage(mtString, "Permission=True\r\n");
+  const std::vector<uint8_t> frame = test::WireMessage(mtFrame, test::KeyFrameRecord(1, 4, 4));
+  bytes.insert(bytes.end(), frame.begin(), frame.end());
+  Station.Send(bytes);
+  EXPECT_TRUE(WaitWindowMessage(Window, UM_OPENED).has_value());
+  EXPECT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 1; }));
+}
+
 TEST_F(LiveStream, AnAddressWithoutHostGivesCode8WithoutTraffic) {
   Stream->Open("kyvs://  /demo");
   EXPECT_EQ(ErrorCode(), reInvalidUrl);
