@@ -48,6 +48,9 @@ void TKyvMulticastStream::StartReceivers(const std::string& Group, uint16_t Port
     FClients[i]->SetGroupAddress(Group);
     FClients[i]->SetPort(Port);
     FClients[i]->StartReceiving();
+    // Records kept from an earlier opening belong to a picture the control has forgotten; the
+    // receiver has left the old group by now, so nothing of it can arrive after this.
+    FClients[i]->Drain();
   }
 }
 
@@ -64,8 +67,6 @@ void TKyvMulticastStream::DoOpen() {
     PostMessage(FContext.Wnd, UM_OPENED, reInvalidMulticastFile, 0);
     return;
   }
-  // Records kept from an earlier opening belong to a picture the control has forgotten.
-  for (auto& client : FClients) client->Drain();
   StartReceivers(group.Ip, group.Port);
   SetState(rsWaitingKeyFrame);
   Queue().Post(UM_READ, static_cast<WPARAM>(LPARAM{-1}));
@@ -106,7 +107,15 @@ void TKyvMulticastStream::HandleRecord(TFrameRecord Record, int64_t Target, bool
     case rsWaitingKeyFrame: {
       // A late joiner shows nothing until a key frame gives it a whole picture.
       if (!Record.IsKeyFrame()) break;
-      const TPictureSize size = ReadPictureSize(Record.View());
+      TPictureSize size;
+      try {
+        size = ReadPictureSize(Record.View());
+      } catch (const std::exception& e) {
+        // A damaged or forged key frame is dropped; the next sound one opens the stream.
+        GlobalLog().AddLine("Key frame at " + std::to_string(Record.Time()) +
+                            " ms gives no picture size: " + e.what());
+        break;
+      }
       FContext.Header.Width = size.Width;
       FContext.Header.Height = size.Height;
       StoreRecord(std::move(Record), Target, TargetReached);

@@ -17,7 +17,8 @@ namespace kyv {
 // naming the group and port. It joins the group on every listed interface, at most four, through
 // one TKyvMulticastClient each, and takes whole frame records from their pools in turn into the
 // frame store and the index, like the live TCP client: nothing before the first key frame, which
-// gives the picture size (ReadPictureSize, through the initialised decoder) and UM_OPENED; later
+// gives the picture size (ReadPictureSize, through the initialised decoder) and UM_OPENED (a key
+// frame that gives none is logged and dropped, and the stream waits for the next one); later
 // records are stored, key frames indexed (bounded), and the play thread is asked to trim once the
 // store holds more than 15 MiB. After a Seek the first record at or after the target is announced
 // to the play thread with UM_REPLAY.
@@ -62,8 +63,8 @@ class TKyvMulticastStream : public TReadThread {
   void DoReset() override;
 
   // Stream thread: starts every receiver on its interface, or stops them all, each call
-  // returning once each receiver has taken the command. Tests replace them to work without
-  // sockets.
+  // returning once each receiver has taken the command. Starting empties each pool after its
+  // receiver has left the old group. Tests replace them to work without sockets.
   virtual void StartReceivers(const std::string& Group, uint16_t Port);
   virtual void StopReceivers();
 

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "log/Log.h"
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
 #include "source/UserMessages.h"
@@ -94,18 +95,33 @@ std::string TReceiveThread::SetupError() const {
   return FSetupError;
 }
 
+void TReceiveThread::WaitForCommandTaken() {
+  // The thread announces its end through the event too; looking at Finished between slices
+  // keeps the owner from waiting on a thread that is gone.
+  while (!FEvent.WaitFor(kCommandWaitSlice)) {
+    if (Finished()) return;
+  }
+}
+
 void TReceiveThread::StartReceiving() {
-  if (SafePostThreadMessage(*this, UM_RECEIVE_START)) FEvent.Wait();
+  if (SafePostThreadMessage(*this, UM_RECEIVE_START)) WaitForCommandTaken();
 }
 
 void TReceiveThread::StopReceiving() {
-  if (SafePostThreadMessage(*this, UM_RECEIVE_STOP)) FEvent.Wait();
+  if (SafePostThreadMessage(*this, UM_RECEIVE_STOP)) WaitForCommandTaken();
 }
 
 void TReceiveThread::DoReceive(const uint8_t*, size_t) {}
 
 void TReceiveThread::DoLoss(std::string_view Text) {
-  OutputDebugString(Text);
+  const TLossTextLimiter::TVerdict verdict = FLossLimiter.Take(timeGetTime());
+  if (!verdict.Summary.empty()) OutputDebugString(verdict.Summary);
+  if (verdict.ShowText) OutputDebugString(Text);
+}
+
+void TReceiveThread::FlushLossTexts() {
+  const std::string summary = FLossLimiter.Flush(timeGetTime());
+  if (!summary.empty()) OutputDebugString(summary);
 }
 
 void TReceiveThread::Execute() {
@@ -175,6 +191,12 @@ void TReceiveThread::OpenSocket() {
   FSocket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (FSocket < 0)
     throw EAssertionFailed(std::string("UDP socket could not be made: ") + std::strerror(errno));
+  // Only datagrams of the groups this socket joins, on the interfaces it joins them on; the
+  // default would also hand it every other socket's groups on the same port, even before the
+  // join below.
+  const int off = 0;
+  if (setsockopt(FSocket, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off) < 0)
+    FailSetup("IP_MULTICAST_ALL could not be cleared: ", errno);
 
   const int on = 1;
   if (setsockopt(FSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
@@ -194,10 +216,6 @@ void TReceiveThread::OpenSocket() {
     FailSetup("加入多播组失败：", EINVAL);
   if (setsockopt(FSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) < 0)
     FailSetup("加入多播组失败：", errno);
-  // Only datagrams of the groups this socket joined, on the interfaces it joined them on; the
-  // default would also hand it every other socket's groups on the same port.
-  const int off = 0;
-  static_cast<void>(setsockopt(FSocket, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off));
 
   timeval timeout{};
   timeout.tv_sec = kReceiveTimeoutMs / 1000;
@@ -220,7 +238,11 @@ void TReceiveThread::ReceiveLoop() {
   while (!RequestWaiting()) {
     pollfd waits[2] = {{FSocket, POLLIN, 0}, {FWakeFd, POLLIN, 0}};
     const int ready = ::poll(waits, 2, kReceiveTimeoutMs);
-    if (ready <= 0) continue;  // a time-out or a signal: look at the queue again
+    if (ready <= 0) {
+      // A time-out or a signal: a quiet moment to report held-back losses, then the queue.
+      FlushLossTexts();
+      continue;
+    }
     if (waits[1].revents != 0) {
       eventfd_t count;
       static_cast<void>(eventfd_read(FWakeFd, &count));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "platform/Event.h"
 #include "platform/Thread.h"
+#include "source/multicast/LossTextLimiter.h"
 
 namespace kyv {
 
@@ -47,6 +49,9 @@ class TReceiveThread : public TThread {
   // Socket receive buffer asked for, so that bursts of a fast stream wait in the kernel while
   // the receiver thread copies; the system may grant less.
   static constexpr int kSocketBufferSize = 4 << 20;
+  // The owner waits for a command in slices of this length, looking between them whether the
+  // thread has ended.
+  static constexpr std::chrono::milliseconds kCommandWaitSlice{100};
 
   TReceiveThread();
   ~TReceiveThread() override;
@@ -79,7 +84,8 @@ class TReceiveThread : public TThread {
  protected:
   // Receiver thread: one complete message; Data is valid only during the call. Empty here.
   virtual void DoReceive(const uint8_t* Data, size_t Size);
-  // Receiver thread: one loss text; goes to the debugger output here.
+  // Receiver thread: one loss text; goes to the debugger output here, at most
+  // TLossTextLimiter::kTextsPerWindow a second, with a count of the ones held back.
   virtual void DoLoss(std::string_view Text);
 
   void Execute() override;
@@ -94,6 +100,10 @@ class TReceiveThread : public TThread {
   void ReceiveDatagram(TMessageAssembler& Assembler);
   void Account(const TAssembleResult& Result);
   void ReportSetupFailure(const std::string& Text);
+  // Owner thread: returns once the command posted has been taken or the thread has ended.
+  void WaitForCommandTaken();
+  // Receiver thread: writes the count of held-back loss texts once their window has passed.
+  void FlushLossTexts();
 
   mutable std::mutex FSettingsLock;
   std::string FGroupAddress{kDefaultGroup};  // guarded by FSettingsLock
@@ -108,6 +118,7 @@ class TReceiveThread : public TThread {
   // Receiver thread only (and the destructor, after the thread has ended).
   int FSocket = -1;
   std::unique_ptr<uint8_t[]> FDatagram;
+  TLossTextLimiter FLossLimiter;
   // Signalled by every post to the queue; read by the receiver thread. Lives as long as the
   // object; the queue's wake-up is removed before it closes.
   int FWakeFd = -1;

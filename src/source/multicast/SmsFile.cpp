@@ -1,15 +1,19 @@
 #include "source/multicast/SmsFile.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <ini.h>
 #include <netinet/in.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 #include <optional>
-#include <sstream>
-#include <system_error>
+#include <string>
 
 #include "platform/Errors.h"
 
@@ -78,24 +82,48 @@ TSmsAddress ParseSmsText(std::string_view Text) {
 
 TSmsAddress ReadSmsFile(const std::filesystem::path& Path) {
   TSmsAddress result;
-  std::error_code error;
-  const uintmax_t size = std::filesystem::file_size(Path, error);
-  if (error) {
-    result.Problem = "cannot read " + Path.string() + ": " + error.message();
+  // Not blocking: a FIFO or a device at Path must neither hang the open nor be read.
+  const int fd = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    result.Problem = "cannot read " + Path.string() + ": " + std::strerror(errno);
     return result;
   }
-  if (size > kMaxSmsFileSize) {
+  struct TCloseFd {
+    int Fd;
+    ~TCloseFd() { ::close(Fd); }
+  } closeFd{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    result.Problem = "cannot read " + Path.string() + ": " + std::strerror(errno);
+    return result;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    result.Problem = Path.string() + " is not a regular file";
+    return result;
+  }
+  if (static_cast<uintmax_t>(info.st_size) > kMaxSmsFileSize) {
     result.Problem = Path.string() + " is too large for a description file";
     return result;
   }
-  std::ifstream in(Path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in) {
-    result.Problem = "cannot read " + Path.string();
+  // One byte more than allowed tells a file that grew since fstat from one that fits.
+  std::string text(kMaxSmsFileSize + 1, '\0');
+  size_t length = 0;
+  while (length < text.size()) {
+    const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result.Problem = "cannot read " + Path.string() + ": " + std::strerror(errno);
+      return result;
+    }
+    if (got == 0) break;
+    length += static_cast<size_t>(got);
+  }
+  if (length > kMaxSmsFileSize) {
+    result.Problem = Path.string() + " is too large for a description file";
     return result;
   }
-  return ParseSmsText(text.str());
+  text.resize(length);
+  return ParseSmsText(text);
 }
 
 void WriteSmsFile(const std::filesystem::path& Path, const std::string& Group, uint16_t Port) {

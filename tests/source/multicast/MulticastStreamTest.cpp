@@ -44,9 +44,9 @@ std::vector<uint8_t> Delta(uint32_t Time, size_t Size = 40) {
   return RecordBytes(Time, ftCopyRect, Pattern(Size));
 }
 
-// A stream whose receivers never open a socket: the test fills the pools itself. Opening waits
-// at the gate (after the pools were emptied, before reading starts) until the test opens it, so
-// the test can lay out the pools first.
+// A stream whose receivers never open a socket: the test fills the pools itself. Starting empties
+// the pools as the real receivers' start does; opening then waits at the gate, before reading
+// starts, until the test opens it, so the test can lay out the pools first.
 class TPoolStream : public TKyvMulticastStream {
  public:
   TPoolStream(TPlayContext& Context, std::vector<std::string> Interfaces, bool Gated)
@@ -68,6 +68,7 @@ class TPoolStream : public TKyvMulticastStream {
       std::lock_guard lock(FLock);
       FGroup = Group + ":" + std::to_string(Port);
     }
+    for (size_t i = 0; i < ClientCount(); ++i) Client(i).Drain();
     ++Starts;
     if (FGated) Gate.Wait();
   }
@@ -227,22 +228,30 @@ TEST_F(MulticastStream, WithoutInterfacesReadingFailsAtOnce) {
   EXPECT_EQ(log.Count("TKyvMulticastStream.HandleRead raise exception :No network interface"), 1);
 }
 
-TEST_F(MulticastStream, UndecodableKeyFrameIsReportedAndEndsReading) {
+TEST_F(MulticastStream, UndecodableKeyFramesAreDroppedUntilASoundOneOpens) {
   Make({"10.0.0.1"});
   const test::TLogWatch log;
   OpenWith([&] {
+    // A payload that no decoder reads, an empty one, an unknown compression, then a sound one.
     ASSERT_TRUE(Client(0).Store(RecordBytes(5, ftKeyFrame, Pattern(300), ckZlib)));
-    ASSERT_TRUE(Client(0).Store(KeyFrame(6)));
+    ASSERT_TRUE(Client(0).Store(RecordBytes(6, ftKeyFrame, Pattern(0), ckZlib)));
+    ASSERT_TRUE(Client(0).Store(Delta(7)));
+    ASSERT_TRUE(Client(0).Store(RecordBytes(8, ftKeyFrame, Pattern(64), 0x77)));
+    ASSERT_TRUE(Client(0).Store(KeyFrame(9, 320, 200)));
+    ASSERT_TRUE(Client(0).Store(Delta(10)));
   });
   const TMessage reply = NextWindowMessage(FWindow);
-  EXPECT_EQ(reply.Msg, UM_SOURCE_ERROR);
-  EXPECT_EQ(reply.WParam, static_cast<WPARAM>(reDamaged));
-  // The loop has ended: the sound key frame waits until reading is asked for again.
-  EXPECT_EQ(FContext.Frames.Count(), 0);
-  FStream->Read(-1);
-  EXPECT_EQ(NextWindowMessage(FWindow).Msg, UM_OPENED);
-  EXPECT_EQ(FContext.Frames.Count(), 1);
-  EXPECT_GE(log.Count(TKyvMulticastStream::kReadErrorPrefix), 1);
+  EXPECT_EQ(reply.Msg, UM_OPENED);
+  EXPECT_EQ(reply.WParam, 0u);
+  EXPECT_EQ(FContext.Header.Width, 320);
+  EXPECT_EQ(FContext.Header.Height, 200);
+  ASSERT_TRUE(WaitUntil([&] { return FContext.Frames.Count() == 2; }));
+  EXPECT_EQ(StoredTimes(), (std::vector<uint32_t>{9, 10}));
+  EXPECT_EQ(FStream->State(), rsDelivering);
+  // Nothing else reached the control, and the failures were logged, not reported.
+  EXPECT_EQ(NextWindowMessage(FWindow, std::chrono::milliseconds(50)).Msg, 0u);
+  EXPECT_EQ(log.Count("gives no picture size"), 3);
+  EXPECT_EQ(log.Count(TKyvMulticastStream::kReadErrorPrefix), 0);
 }
 
 TEST_F(MulticastStream, OpeningForgetsRecordsReceivedBefore) {

@@ -1,5 +1,9 @@
 #include "source/multicast/SmsFile.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -72,6 +76,27 @@ TEST(SmsFile, UnreadableOrHugeFilesAreInvalid) {
     out << "[Address]\nip=239.1.1.1\nport=6000\n" << std::string(kMaxSmsFileSize, ';');
   }
   EXPECT_FALSE(ReadSmsFile(huge).Valid());
+
+  // A file of exactly the largest size is still read whole.
+  const auto largest = folder / "largest.sms";
+  {
+    const std::string keys = "[Address]\nip=239.1.1.1\nport=6000\n";
+    std::ofstream out(largest, std::ios::binary);
+    out << std::string(kMaxSmsFileSize - keys.size(), '\n') << keys;
+  }
+  EXPECT_TRUE(ReadSmsFile(largest).Valid()) << ReadSmsFile(largest).Problem;
+}
+
+TEST(SmsFile, SpecialFilesAreRefusedWithoutBlocking) {
+  test::TTempFolder folder;
+  // Nobody ever writes to the FIFO: a blocking open or read would hang the test.
+  const auto fifo = folder / "fifo.sms";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+  const TSmsAddress fromFifo = ReadSmsFile(fifo);
+  EXPECT_FALSE(fromFifo.Valid());
+  EXPECT_NE(fromFifo.Problem.find("not a regular file"), std::string::npos) << fromFifo.Problem;
+  // An endless device is refused before any byte is read.
+  EXPECT_NE(ReadSmsFile("/dev/zero").Problem.find("not a regular file"), std::string::npos);
 }
 
 }  // namespace
