@@ -7,7 +7,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +26,6 @@
 #include "decoder/FileFormat.h"
 #include "source/live/StationMessageHeader.h"
 #include "writer/RecordingWriter.h"
-
-extern char** environ;
 
 namespace kyv::test {
 
@@ -67,27 +64,9 @@ class TStationChild {
   // Prefix, when given, runs the station through another program ("ip netns exec NS").
   TStationChild(const TTempFolder& Folder, std::vector<std::string> Args,
                 const std::vector<std::string>& Prefix = {})
-      : FOutput(Folder / "child.txt"), FPort(FreeLoopbackPort()) {
-    Args.insert(Args.begin(),
-                {KYVSTATION_PATH, "--bind", "127.0.0.1", "--port", std::to_string(FPort)});
-    Args.insert(Args.begin(), Prefix.begin(), Prefix.end());
-    std::vector<char*> argv;
-    for (std::string& arg : Args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, FOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (posix_spawnp(&FPid, argv[0], &actions, nullptr, argv.data(), environ) != 0) FPid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~TStationChild() {
-    if (FPid > 0) {
-      ::kill(FPid, SIGKILL);
-      ::waitpid(FPid, nullptr, 0);
-    }
-  }
+      : FOutput(Folder / "child.txt"),
+        FPort(FreeLoopbackPort()),
+        FProcess(CommandLine(std::move(Args), Prefix, FPort), FOutput) {}
 
   uint16_t Port() const { return FPort; }
   std::string Output() const { return ReadTextFile(FOutput); }
@@ -99,31 +78,28 @@ class TStationChild {
   bool WaitForOutput(const std::string& Text) {
     const auto deadline = std::chrono::steady_clock::now() + kGuard;
     while (Output().find(Text) == std::string::npos) {
-      if (std::chrono::steady_clock::now() >= deadline || FPid <= 0) return false;
+      if (std::chrono::steady_clock::now() >= deadline || !FProcess.Started()) return false;
       std::this_thread::sleep_for(10ms);
     }
     return true;
   }
 
   // Sends Signal and returns the exit status, -1 when the program did not exit by itself.
-  int SignalAndWait(int Signal) {
-    ::kill(FPid, Signal);
-    const auto deadline = std::chrono::steady_clock::now() + kGuard;
-    int status = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (::waitpid(FPid, &status, WNOHANG) == FPid) {
-        FPid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    return -1;
-  }
+  int SignalAndWait(int Signal) { return FProcess.SignalAndWait(Signal, kGuard); }
 
  private:
+  static std::vector<std::string> CommandLine(std::vector<std::string> Args,
+                                              const std::vector<std::string>& Prefix,
+                                              uint16_t Port) {
+    Args.insert(Args.begin(),
+                {KYVSTATION_PATH, "--bind", "127.0.0.1", "--port", std::to_string(Port)});
+    Args.insert(Args.begin(), Prefix.begin(), Prefix.end());
+    return Args;
+  }
+
   std::filesystem::path FOutput;
   uint16_t FPort;
-  pid_t FPid = -1;
+  TChildProcess FProcess;
 };
 
 // A player that the test drives byte by byte.

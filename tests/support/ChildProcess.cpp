@@ -40,7 +40,7 @@ TChildProcess::TChildProcess(const std::vector<std::string>& Args,
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) FPid = pid;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) FPid = pid;
   posix_spawn_file_actions_destroy(&actions);
 }
 
@@ -60,19 +60,26 @@ bool TChildProcess::Running() {
 
 void TChildProcess::Stop() {
   if (FPid <= 0) return;
-  ::kill(FPid, SIGTERM);
-  for (int i = 0; i < 200; ++i) {
+  SignalAndWait(SIGTERM, std::chrono::seconds(2));
+  if (FPid <= 0) return;
+  ::kill(FPid, SIGKILL);
+  ::waitpid(FPid, nullptr, 0);
+  FPid = -1;
+}
+
+int TChildProcess::SignalAndWait(int Signal, std::chrono::milliseconds Timeout) {
+  if (FPid <= 0) return -1;
+  ::kill(FPid, Signal);
+  const auto deadline = std::chrono::steady_clock::now() + Timeout;
+  for (;;) {
     int status = 0;
     if (::waitpid(FPid, &status, WNOHANG) == FPid) {
       FPid = -1;
-      return;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    if (std::chrono::steady_clock::now() >= deadline) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ::kill(FPid, SIGKILL);
-  int status = 0;
-  ::waitpid(FPid, &status, 0);
-  FPid = -1;
 }
 
 uint16_t FreeLoopbackPort() {

@@ -16,7 +16,8 @@ namespace kyv::test {
 // standard output and error go to a file.
 class TChildProcess {
  public:
-  // Args[0] is the program's path. Started() tells whether it could be started.
+  // Args[0] is the program: a path, or a name looked up in PATH. Started() tells whether it
+  // could be started.
   TChildProcess(const std::vector<std::string>& Args, const std::filesystem::path& OutputFile);
   ~TChildProcess();
   TChildProcess(const TChildProcess&) = delete;
@@ -25,7 +26,11 @@ class TChildProcess {
   bool Started() const { return FPid > 0; }
   // False once the program has ended (it is reaped then).
   bool Running();
+  // Asks the program to end (SIGTERM), and kills it when it has not within two seconds.
   void Stop();
+  // Sends Signal and waits up to Timeout for the program to end: its exit status, -1 when a
+  // signal ended it or it is still running.
+  int SignalAndWait(int Signal, std::chrono::milliseconds Timeout);
 
  private:
   pid_t FPid = -1;
