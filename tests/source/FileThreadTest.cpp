@@ -21,6 +21,7 @@
 #include "play/PlayContext.h"
 #include "source/FileStream.h"
 #include "source/UserMessages.h"
+#include "support/FrameTimes.h"
 #include "writer/BitmapWriter.h"
 #include "writer/PayloadEncoder.h"
 #include "writer/RecordingFile.h"
@@ -164,13 +165,7 @@ class FileThreadTest : public ::testing::Test {
     return !FWindow.Queue().Peek(message, 0, 0, false);
   }
 
-  std::vector<uint32_t> BufferedTimes() {
-    TFramesBuffer::TGuard guard(FContext.Frames);
-    std::vector<uint32_t> times;
-    for (int32_t i = 0; i < FContext.Frames.Count(); ++i)
-      times.push_back(FContext.Frames.Items(i).Time());
-    return times;
-  }
+  std::vector<uint32_t> BufferedTimes() { return test::FrameTimes(FContext.Frames); }
 
   std::filesystem::path Path(const std::string& Name) const { return FDir / Name; }
 

@@ -11,6 +11,7 @@
 #include "play/PlayContext.h"
 #include "source/UserMessages.h"
 #include "source/live/KyvStream.h"
+#include "support/FrameTimes.h"
 #include "writer/SampleRecording.h"
 
 namespace kyv {
@@ -75,13 +76,7 @@ struct TPlayer {
   }
 
   // The times of the frames held, in order.
-  std::vector<uint32_t> Times() {
-    std::vector<uint32_t> times;
-    TFramesBuffer::TGuard lock(Context.Frames);
-    for (int32_t i = 0; i < Context.Frames.Count(); ++i)
-      times.push_back(Context.Frames.Items(i).Time());
-    return times;
-  }
+  std::vector<uint32_t> Times() { return test::FrameTimes(Context.Frames); }
 
   TWindow Window;
   TPlayContext Context;

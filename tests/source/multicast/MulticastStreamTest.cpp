@@ -21,6 +21,7 @@
 #include "play/PlayContext.h"
 #include "source/UserMessages.h"
 #include "source/multicast/SmsFile.h"
+#include "support/FrameTimes.h"
 #include "support/TempFolder.h"
 #include "writer/PayloadEncoder.h"
 #include "writer/Pixels24.h"
@@ -103,13 +104,7 @@ class MulticastStream : public ::testing::Test {
     FStream->Gate.Set();
   }
   TKyvMulticastClient& Client(size_t I) { return FStream->Client(I); }
-  std::vector<uint32_t> StoredTimes() {
-    std::vector<uint32_t> times;
-    TFramesBuffer::TGuard guard(FContext.Frames);
-    for (int32_t i = 0; i < FContext.Frames.Count(); ++i)
-      times.push_back(FContext.Frames.Items(i).Time());
-    return times;
-  }
+  std::vector<uint32_t> StoredTimes() { return test::FrameTimes(FContext.Frames); }
 
   TDecoderUsage FDecoder;
   test::TTempFolder FFolder;
