@@ -168,17 +168,6 @@ bool TScriptedStation::PeerClosed(std::chrono::milliseconds Timeout) {
   }
 }
 
-std::optional<TMessage> WaitWindowMessage(TWindow& Window, UINT Msg,
-                                          std::chrono::milliseconds Timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + Timeout;
-  for (;;) {
-    TMessage message;
-    if (Window.Queue().Peek(message, Msg, Msg, true)) return message;
-    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(2ms);
-  }
-}
-
 HRESULT TEventSink::Invoke(DISPID Member, const IID&, LCID, WORD Flags, DISPPARAMS* Params,
                            VARIANT*, EXCEPINFO*, uint32_t*) {
   if (Flags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;

@@ -17,6 +17,7 @@
 #include "platform/Window.h"
 #include "store/FrameRecord.h"
 #include "store/FramesBuffer.h"
+#include "support/WindowMessages.h"
 
 namespace kyv::test {
 
@@ -86,11 +87,6 @@ bool WaitUntil(TCondition Condition, std::chrono::milliseconds Timeout = kGuard)
   }
   return true;
 }
-
-// Waits for a window message of the given number and takes it (earlier ones of other numbers
-// are left); nullopt when none comes within the time.
-std::optional<TMessage> WaitWindowMessage(TWindow& Window, UINT Msg,
-                                          std::chrono::milliseconds Timeout = kGuard);
 
 // An event sink that notes every event: its member number and its argument (texts in UTF-8,
 // OnStreamSample's record copied from the address it was given during the call).

@@ -13,6 +13,7 @@
 #include "platform/Thread.h"
 #include "platform/Window.h"
 #include "source/multicast/MulticastPacketHeader.h"
+#include "support/WindowMessages.h"
 
 namespace kyv::test {
 
@@ -97,12 +98,5 @@ class TRequestRecorder : public TThread {
   std::mutex FLock;
   std::vector<TMessage> FMessages;  // guarded by FLock
 };
-
-// The next message posted to Window, waiting up to kGuard; Msg 0 when none came.
-inline TMessage NextWindowMessage(TWindow& Window, std::chrono::milliseconds Wait = kGuard) {
-  TMessage message;
-  if (Window.Queue().WaitFor(Wait) && Window.Queue().Peek(message)) return message;
-  return {};
-}
 
 }  // namespace kyv::test
