@@ -224,14 +224,7 @@ void TFileThread::DoRead(int64_t Target) {
   const bool targeted = FPendingTarget.has_value();
   if (!targeted && frames.IsFull()) return;
 
-  // A web stream's connection is dropped after each pass; the next pass opens a new range.
-  struct TEndPass {
-    TFileThread& Self;
-    ~TEndPass() {
-      if (Self.FStream && Self.SourceKind() == skWebFile) CloseNetworkHandles(*Self.FStream);
-    }
-  } endPass{*this};
-
+  // A web stream keeps its connection and what it has read ahead from one pass to the next.
   const uint32_t target = targeted ? *FPendingTarget : 0;
   bool signalled = false;
   size_t fill = BufferFill();

@@ -111,12 +111,17 @@ void TLatencyProxy::AcceptLoop() {
     ++FConnections;
     FSockets.push_back(client);
     FSockets.push_back(server);
-    FPumps.emplace_back([this, client, server] { Pump(client, server, FToServer); });
-    FPumps.emplace_back([this, client, server] { Pump(server, client, FFromServer); });
+    // Across a network the client's first bytes leave only after the handshake's round trip;
+    // here the handshake ends at once, so its cost is added to them.
+    const Clock::time_point ready = Clock::now() + 2 * FDelay;
+    FPumps.emplace_back([this, client, server, ready] { Pump(client, server, FToServer, ready); });
+    FPumps.emplace_back(
+        [this, client, server, ready] { Pump(server, client, FFromServer, ready); });
   }
 }
 
-void TLatencyProxy::Pump(int From, int To, std::atomic<uint64_t>& Counter) {
+void TLatencyProxy::Pump(int From, int To, std::atomic<uint64_t>& Counter,
+                         Clock::time_point Ready) {
   std::deque<TChunk> queue;
   size_t queued = 0;
   bool ended = false;
@@ -158,7 +163,7 @@ void TLatencyProxy::Pump(int From, int To, std::atomic<uint64_t>& Counter) {
         continue;
       }
       Counter += static_cast<uint64_t>(got);
-      queue.push_back({Clock::now() + FDelay,
+      queue.push_back({std::max(Clock::now(), Ready) + FDelay,
                        {scratch.begin(), scratch.begin() + static_cast<ptrdiff_t>(got)}});
       queued += static_cast<size_t>(got);
     }

@@ -12,7 +12,8 @@ namespace kyv::test {
 
 // A TCP proxy on 127.0.0.1 (port chosen by the system) in front of a loopback server: every
 // byte is held back by OneWayDelay in each direction, so that a round trip through it costs
-// twice that, as across a real network. Bandwidth is not limited; each direction keeps at most
+// twice that, and a new connection's first round trip (its handshake) as well, as across a
+// real network. Bandwidth is not limited; each direction keeps at most
 // kWindowBytes in flight, so a reader that stops reading stops the sender as TCP would.
 // Counts the bytes that crossed it each way. Members may be called from any thread.
 class TLatencyProxy {
@@ -36,8 +37,11 @@ class TLatencyProxy {
 
  private:
   void AcceptLoop();
-  // Copies From to To with the delay until either side ends, then closes both.
-  void Pump(int From, int To, std::atomic<uint64_t>& Counter);
+  using Clock = std::chrono::steady_clock;
+
+  // Copies From to To with the delay, nothing before Ready, until either side ends; then shuts
+  // both down.
+  void Pump(int From, int To, std::atomic<uint64_t>& Counter, Clock::time_point Ready);
 
   const uint16_t FTargetPort;
   const std::chrono::milliseconds FDelay;
