@@ -534,6 +534,8 @@ size_t TInternetStream::Read(void* Buffer, size_t Count) {
       // starts; a shorter answer ends the file.
       if (!t.Failed && (t.WholeFile || FPosition < t.End)) break;
     }
+    // Past the end of a file whose size an answer told, nothing is asked for.
+    if (t.FileSize >= 0 && FPosition >= t.FileSize) break;
     if (!Reaches(FPosition)) {
       EndRequest();
       if (FAborted.load() || !StartRequest(Count - got)) break;

@@ -218,6 +218,7 @@ void TScriptedHttpServer::Serve(int Socket) {
       break;
     }
     if (!SendAll(Socket, FContent.data() + first, length)) break;
+    if (behaviour == THttpBehaviour::CloseAfterReply) break;
     if (extra > 0) {
       const std::vector<uint8_t> more(extra, 0xEE);
       if (!SendAll(Socket, more.data(), more.size())) break;

@@ -20,6 +20,7 @@ enum class THttpBehaviour {
   NotFound,      // 404 with a short body
   OverSend,      // 206 headers and the range followed by 4 KiB more than asked
   ShiftedRange,  // 206 with the range that starts one byte after the asked one
+  CloseAfterReply,  // as Ranged, then the connection ends, as a server whose keep-alive ran out
 };
 
 // A small HTTP/1.1 server on 127.0.0.1 (port chosen by the system) serving Content with the

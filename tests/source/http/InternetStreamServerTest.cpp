@@ -13,6 +13,7 @@
 #include "source/InternetStream.h"
 #include "source/UrlEscape.h"
 #include "support/FtpServer.h"
+#include "support/LatencyProxy.h"
 #include "support/NginxServer.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TempFolder.h"
@@ -227,6 +228,158 @@ TEST(InternetStreamNoServer, RefusedConnectionIsLogged) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Read-ahead against the scripted server.
+
+// The "a-b" of each request's range header, in order.
+std::vector<std::string> Ranges(const test::TScriptedHttpServer& server) {
+  std::vector<std::string> ranges;
+  for (const std::string& request : server.Requests()) {
+    const size_t at = request.find("\r\nRANGE:bytes=");
+    const size_t from = at + std::strlen("\r\nRANGE:bytes=");
+    ranges.push_back(
+        at == std::string::npos ? "none" : request.substr(from, request.find("\r\n", from) - from));
+  }
+  return ranges;
+}
+
+// Reads from Position to the end of the stream in pieces of Piece bytes, each into a buffer of
+// exactly that size.
+std::vector<uint8_t> ReadToEnd(TInternetStream& stream, int64_t position, size_t piece) {
+  stream.Seek(position, TSeekOrigin::soBeginning);
+  std::vector<uint8_t> all, buffer(piece);
+  for (;;) {
+    const size_t n = stream.Read(buffer.data(), piece);
+    all.insert(all.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
+    if (n < piece) return all;
+  }
+}
+
+class ReadAhead : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FServer.Started());
+    FStream = std::make_unique<TInternetStream>(FServer.Url("rec/file.kyv"));
+  }
+
+  static constexpr size_t kSize = 3 * 1024 * 1024 + 4321;
+  const std::vector<uint8_t> FContent = Pattern(kSize, 11);
+  test::TScriptedHttpServer FServer{FContent};
+  std::unique_ptr<TInternetStream> FStream;
+};
+
+TEST_F(ReadAhead, PiecesAcrossRangeAndBufferBoundariesAreTheFileBytes) {
+  // Pieces that divide no range size, one as large as the largest range, one larger.
+  for (const size_t piece : {size_t{32768}, size_t{7777}, size_t{1} << 20, size_t{1500000}}) {
+    TInternetStream stream(FServer.Url("rec/file.kyv"));
+    TLogWatch log;
+    EXPECT_TRUE(ReadToEnd(stream, 0, piece) == FContent) << piece;
+    EXPECT_EQ(stream.Position(), static_cast<int64_t>(kSize));
+    EXPECT_EQ(log.Added(), "");
+  }
+  // The ranges grow while reading goes forward, on one connection; the last runs to the end.
+  TLogWatch log;
+  EXPECT_TRUE(ReadToEnd(*FStream, 0, 32768) == FContent);
+  const std::vector<std::string> ranges = Ranges(FServer);
+  ASSERT_GE(ranges.size(), 5u);
+  // Once the size is known, nothing is asked for at the end.
+  const std::vector<std::string> last(ranges.end() - 5, ranges.end());
+  EXPECT_EQ(last, (std::vector<std::string>{"0-131071", "131072-655359", "655360-1703935",
+                                            "1703936-2752511", "2752512-3150048"}))
+      << testing::PrintToString(ranges);
+  EXPECT_EQ(FServer.Connections(), 5u);
+}
+
+TEST_F(ReadAhead, SeeksBackAndForthAfterReadingAhead) {
+  EXPECT_EQ(ReadAt(*FStream, 0, 32), Slice(FContent, 0, 32));
+  // The index at the end: one range to the end of the file.
+  EXPECT_EQ(ReadAt(*FStream, kSize - 100, 16), Slice(FContent, kSize - 100, 16));
+  EXPECT_EQ(ReadAt(*FStream, kSize - 84, 84), Slice(FContent, kSize - 84, 84));
+  // Back to the start: still held from the first range.
+  EXPECT_EQ(ReadAt(*FStream, 32, 65536), Slice(FContent, 32, 65536));
+  EXPECT_EQ(Ranges(FServer), (std::vector<std::string>{"0-131071", "3149949-3150048"}));
+  // Forward within the range, then across its end, where a larger one follows.
+  EXPECT_EQ(ReadAt(*FStream, 100000, 50000), Slice(FContent, 100000, 50000));
+  // Far forward and far back: each a new small range.
+  EXPECT_EQ(ReadAt(*FStream, 2000000, 40000), Slice(FContent, 2000000, 40000));
+  EXPECT_EQ(ReadAt(*FStream, 1000, 1000), Slice(FContent, 1000, 1000));
+  EXPECT_EQ(ReadAt(*FStream, 2030000, 5000), Slice(FContent, 2030000, 5000));
+  EXPECT_EQ(Ranges(FServer),
+            (std::vector<std::string>{"0-131071", "3149949-3150048", "131072-655359",
+                                      "2000000-2131071", "1000-132071"}));
+  EXPECT_EQ(FServer.Connections(), 1u);
+}
+
+TEST_F(ReadAhead, ServerClosingKeptConnectionsIsNoFailure) {
+  FServer.SetBehaviour(test::THttpBehaviour::CloseAfterReply);
+  TLogWatch log;
+  EXPECT_TRUE(ReadToEnd(*FStream, 0, 32768) == FContent);
+  EXPECT_EQ(ReadAt(*FStream, 10, 10), Slice(FContent, 10, 10));
+  EXPECT_EQ(ReadAt(*FStream, 3000000, 10), Slice(FContent, 3000000, 10));
+  EXPECT_GE(FServer.Connections(), 3u);
+  EXPECT_EQ(log.Added(), "");
+  EXPECT_EQ(FStream->LastFailure(), "");
+}
+
+TEST_F(ReadAhead, RangeDroppedWhileNobodyReadIsAskedForAgain) {
+  // The server stops sending the first range after 50000 bytes and drops the connection
+  // while the first read has long returned.
+  FServer.SetBehaviour(test::THttpBehaviour::BreakAfter, 50000);
+  TLogWatch log;
+  EXPECT_EQ(ReadAt(*FStream, 0, 1000), Slice(FContent, 0, 1000));
+  FServer.SetBehaviour(test::THttpBehaviour::Ranged);
+  EXPECT_EQ(ReadAt(*FStream, 1000, 200000), Slice(FContent, 1000, 200000));
+  EXPECT_EQ(log.Added(), "");
+  const std::vector<std::string> ranges = Ranges(FServer);
+  ASSERT_EQ(ranges.size(), 2u);
+  EXPECT_EQ(ranges[1].substr(0, 6), "50000-");
+}
+
+TEST_F(ReadAhead, ServerIgnoringRangesSendsAtMostTwiceTheFileForAPlay) {
+  FServer.SetBehaviour(test::THttpBehaviour::IgnoreRange);
+  test::TLatencyProxy counter(FServer.Port(), std::chrono::milliseconds(0));
+  ASSERT_TRUE(counter.Started());
+  TInternetStream stream(counter.Url("rec/file.kyv"));
+  TLogWatch log;
+  // What a reader does: header, index at the end, then the frames from the start in 32 KiB.
+  EXPECT_EQ(ReadAt(stream, 0, 32), Slice(FContent, 0, 32));
+  EXPECT_EQ(ReadAt(stream, kSize - 100, 100), Slice(FContent, kSize - 100, 100));
+  const std::vector<uint8_t> played = ReadToEnd(stream, 32, 32768);
+  EXPECT_TRUE(played == Slice(FContent, 32, kSize));
+  EXPECT_LE(counter.BytesFromServer(), 2 * kSize + 4096);
+  // The start is still held; a seek further back than what is held asks again.
+  EXPECT_EQ(ReadAt(stream, 5, 100000), Slice(FContent, 5, 100000));
+  EXPECT_EQ(FServer.Requests().size(), 2u);
+  EXPECT_EQ(ReadAt(stream, 1500000, 100000), Slice(FContent, 1500000, 100000));
+  EXPECT_EQ(log.Added(), "");
+  EXPECT_EQ(FServer.Requests().size(), 3u);
+}
+
+TEST_F(ReadAhead, FailuresKeepTheirCauseForAPerson) {
+  TLogWatch log;
+  FServer.SetBehaviour(test::THttpBehaviour::NotFound);
+  EXPECT_TRUE(ReadAt(*FStream, 4096, 10).empty());
+  EXPECT_EQ(FStream->LastFailure(), "HTTP 404 for bytes 4096-135167");
+  FServer.SetBehaviour(test::THttpBehaviour::ShiftedRange);
+  EXPECT_TRUE(ReadAt(*FStream, 100, 10).empty());
+  EXPECT_EQ(FStream->LastFailure(),
+            "the server sent bytes from 101 when asked for bytes 100-131171");
+  FServer.SetBehaviour(test::THttpBehaviour::Ranged);
+  TInternetStream fresh(FServer.Url("rec/file.kyv"));
+  EXPECT_TRUE(ReadAt(fresh, kSize, 10).empty());
+  EXPECT_EQ(fresh.LastFailure(), "HTTP 416 for bytes 3150049-3281120");
+  EXPECT_EQ(log.Count(" InternetReadFile Error :") + log.Count(" GetRequestStatusCode Error : "),
+            3);
+  // A read that gets all it asked for clears it.
+  EXPECT_EQ(ReadAt(*FStream, 0, 10), Slice(FContent, 0, 10));
+  EXPECT_EQ(FStream->LastFailure(), "");
+
+  TInternetStream refused("http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/x");
+  std::vector<uint8_t> buffer(10);
+  EXPECT_EQ(refused.Read(buffer.data(), buffer.size()), 0u);
+  EXPECT_EQ(refused.LastFailure(), "connection refused");
+}
+
+// ---------------------------------------------------------------------------------------------
 // nginx serving generated recordings.
 
 class Nginx : public ::testing::Test {
@@ -274,9 +427,14 @@ TEST_F(Nginx, RangedReadsReturnTheFileBytes) {
   // Asking past the end gives what there is, then nothing.
   EXPECT_EQ(ReadAt(stream, static_cast<int64_t>(size - 1), 4096), Slice(FRecording, size - 1, 1));
   EXPECT_EQ(stream.Position(), static_cast<int64_t>(size));
+  // The answers told the size: past it nothing is asked for, and nothing fails.
   TLogWatch log;
   EXPECT_TRUE(ReadAt(stream, static_cast<int64_t>(size), 10).empty());
   EXPECT_EQ(stream.Position(), static_cast<int64_t>(size));
+  EXPECT_EQ(log.Added(), "");
+  // A fresh stream asks and hears that there is nothing.
+  TInternetStream fresh(FServer->Url("录像 1.kyv"));
+  EXPECT_TRUE(ReadAt(fresh, static_cast<int64_t>(size), 10).empty());
   EXPECT_EQ(log.Count("GetRequestStatusCode Error : 416, "), 1) << log.Added();
 }
 
