@@ -12,6 +12,7 @@
 #include "log/Log.h"
 #include "platform/Errors.h"
 #include "source/UrlEscape.h"
+#include "store/FramesBuffer.h"
 
 namespace kyv {
 namespace {
@@ -21,6 +22,9 @@ constexpr const char* kAgent =
 // Larger than libcurl's default so that big ranges arrive in fewer callbacks.
 constexpr long kReceiveBufferSize = 256 * 1024;
 constexpr int64_t kMaxPosition = std::numeric_limits<int64_t>::max();
+
+// What is read ahead never outgrows what the frames buffer takes before the reader waits.
+static_assert(2 * TInternetStream::kBufferCapacity <= TFramesBuffer::kFullBytes);
 
 bool GlobalInit() {
   static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;

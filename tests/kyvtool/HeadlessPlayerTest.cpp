@@ -8,7 +8,9 @@
 #include "HeadlessPlayer.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Errors.h"
+#include "support/LatencyProxy.h"
 #include "support/NginxServer.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/TempFolder.h"
 #include "writer/BitmapWriter.h"
 #include "writer/SampleRecording.h"
@@ -225,6 +227,23 @@ TEST_F(THeadlessWebTest, SeeksAndPlaybackOverHttpShowTheMeantPictures) {
   EXPECT_EQ(player.Reader().SourceKind(), skWebFile);
   RenderEach(player, {5100, 1500, 10100});
   PlayToEndAndCompare(player);
+}
+
+TEST_F(THeadlessWebTest, ServerIgnoringRangesSendsTheRecordingAtMostTwiceForAPlay) {
+  std::ifstream file(FFolder->Path() / "sample.kyv", std::ios::binary);
+  std::vector<uint8_t> content{std::istreambuf_iterator<char>(file),
+                               std::istreambuf_iterator<char>()};
+  const uint64_t size = content.size();
+  TScriptedHttpServer server(std::move(content));
+  server.SetBehaviour(THttpBehaviour::IgnoreRange);
+  // Counts what the server sends.
+  TLatencyProxy counter(server.Port(), std::chrono::milliseconds(0));
+  ASSERT_TRUE(server.Started() && counter.Started());
+  THeadlessPlayer player;
+  player.Open(counter.Url("sample.kyv"));
+  RenderEach(player, {0});
+  PlayToEndAndCompare(player);
+  EXPECT_LE(counter.BytesFromServer(), 2 * size + 64 * 1024);
 }
 
 }  // namespace
