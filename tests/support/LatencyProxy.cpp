@@ -1,5 +1,7 @@
 #include "LatencyProxy.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -22,17 +24,6 @@ void NoDelay(int socket) {
   ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-bool SendAll(int socket, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t sent = ::send(socket, data, size, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    data += sent;
-    size -= static_cast<size_t>(sent);
-  }
-  return true;
-}
-
 struct TChunk {
   Clock::time_point Due;
   std::vector<uint8_t> Bytes;
@@ -43,20 +34,8 @@ struct TChunk {
 TLatencyProxy::TLatencyProxy(uint16_t TargetPort, std::chrono::milliseconds OneWayDelay)
     : FTargetPort(TargetPort), FDelay(OneWayDelay) {
   if (::pipe2(FWake, O_CLOEXEC) != 0) return;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
-    return;
-  }
-  FPort = ntohs(address.sin_port);
-  FListener = fd;
+  FListener = ListenOnLoopback(&FPort);
+  if (FListener < 0) return;
   FAcceptThread = std::thread([this] { AcceptLoop(); });
 }
 

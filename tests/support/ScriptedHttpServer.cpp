@@ -1,5 +1,7 @@
 #include "ScriptedHttpServer.h"
 
+#include "LoopbackSocket.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -41,20 +43,8 @@ bool FindRange(const std::string& request, uint64_t* first, uint64_t* last) {
 TScriptedHttpServer::TScriptedHttpServer(std::vector<uint8_t> Content)
     : FContent(std::move(Content)) {
   if (::pipe2(FWake, O_CLOEXEC) != 0) return;
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, 16) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
-    return;
-  }
-  FPort = ntohs(address.sin_port);
-  FListener = fd;
+  FListener = ListenOnLoopback(&FPort);
+  if (FListener < 0) return;
   FAcceptThread = std::thread([this] { AcceptLoop(); });
 }
 
@@ -118,18 +108,6 @@ bool TScriptedHttpServer::WaitReadable(int Socket) const {
     if (n < 0 || (fds[1].revents & POLLIN) != 0) return false;
     return (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
   }
-}
-
-bool TScriptedHttpServer::SendAll(int Socket, const void* Data, size_t Size) const {
-  const auto* p = static_cast<const uint8_t*>(Data);
-  while (Size > 0) {
-    const ssize_t sent = ::send(Socket, p, Size, MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) return false;
-    p += sent;
-    Size -= static_cast<size_t>(sent);
-  }
-  return true;
 }
 
 void TScriptedHttpServer::AcceptLoop() {

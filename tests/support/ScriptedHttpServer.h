@@ -52,7 +52,6 @@ class TScriptedHttpServer {
   void Serve(int Socket);
   // Waits until Socket can be read or the server stops; false when it stops.
   bool WaitReadable(int Socket) const;
-  bool SendAll(int Socket, const void* Data, size_t Size) const;
 
   const std::vector<uint8_t> FContent;
   int FListener = -1;
