@@ -306,7 +306,8 @@ TEST_F(ReadAhead, SeeksBackAndForthAfterReadingAhead) {
   EXPECT_EQ(Ranges(FServer),
             (std::vector<std::string>{"0-131071", "3149949-3150048", "131072-655359",
                                       "2000000-2131071", "1000-132071"}));
-  EXPECT_EQ(FServer.Connections(), 1u);
+  // A range left early costs its connection only when its rest is slow to come.
+  EXPECT_LE(FServer.Connections(), 2u);
 }
 
 TEST_F(ReadAhead, ServerClosingKeptConnectionsIsNoFailure) {
