@@ -13,12 +13,12 @@
 #include <exception>
 #include <utility>
 
+#include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
-#include "source/UserMessages.h"
 #include "source/live/HostResolver.h"
 #include "source/live/PictureSize.h"
 #include "source/live/SocketWait.h"

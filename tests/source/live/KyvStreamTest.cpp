@@ -8,12 +8,12 @@
 
 #include "ChildProcess.h"
 #include "LiveTestSupport.h"
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Clock.h"
 #include "platform/ComPtr.h"
 #include "platform/System.h"
-#include "play/PlayContext.h"
-#include "source/UserMessages.h"
 #include "source/live/StationMessageHeader.h"
 
 namespace kyv {
