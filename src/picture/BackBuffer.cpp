@@ -22,7 +22,7 @@ void TBackBuffer::SetSize(int Width, int Height) {
   info.biWidth = Width;
   info.biHeight = Height;
   info.biPlanes = 1;
-  info.biBitCount = static_cast<uint16_t>(FBitCount);
+  info.biBitCount = static_cast<uint16_t>(kBitCount);
   info.biCompression = kBiRgb;
   CreateFromInfo(info);
 }
@@ -41,7 +41,7 @@ void TBackBuffer::CreateFromInfo(const TBitmapInfoHeader& Info) {
   FMouse = std::make_unique<TVirtualMouse>(FDC);
 
   FInfo = Info;
-  FInfo.biBitCount = static_cast<uint16_t>(FBitCount);
+  FInfo.biBitCount = static_cast<uint16_t>(kBitCount);
   FInfo.biCompression = kBiRgb;
   FInfo.biHeight = -static_cast<int32_t>(height);
   FBytesPerPixel = TDib::kBytesPerPixel;
@@ -121,10 +121,7 @@ void TBackBuffer::ApplyCursor(const TFrameHeader& Header, const uint8_t* Image, 
 
 void TBackBuffer::AddDirty(const TRect& R) {
   const TRect clipped = IntersectRect(R, FDC.Bounds());
-  if (FUseUnionRect)
-    FDirtyRect = UnionRect(FDirtyRect, clipped);
-  else
-    FRegion.AddRect(clipped);
+  FDirtyRect = UnionRect(FDirtyRect, clipped);
 }
 
 void TBackBuffer::InvalidateCursor() {

@@ -89,28 +89,6 @@ TEST(MemPool, NonPositiveLengthsMoveNothing) {
   EXPECT_THROW(TMemPool(-1), EKyvError);
 }
 
-TEST(MemPool, GrowRoundsUpAndKeepsWrappedBytesInOrder) {
-  TMemPool pool(100);
-  ASSERT_EQ(WriteAll(pool, Bytes(80, 0)), 80);
-  ASSERT_EQ(pool.Read(nullptr, 70), 70);
-  ASSERT_EQ(WriteAll(pool, Bytes(50, 80)), 50);  // 20 at the end, 30 at the start
-
-  pool.Grow(1);
-  EXPECT_EQ(pool.Size(), 0x40000);
-  EXPECT_EQ(pool.DataLen(), 60);
-  EXPECT_EQ(pool.FreeSpace(), 0x40000 - 60);
-  ASSERT_EQ(WriteAll(pool, Bytes(5, 130)), 5);
-  std::vector<uint8_t> out(65);
-  EXPECT_EQ(pool.Read(out.data(), 65), 65);
-  EXPECT_EQ(out, Bytes(65, 70));
-
-  pool.Grow(0x40000);
-  EXPECT_EQ(pool.Size(), 0x80000);
-  EXPECT_THROW(pool.Grow(-1), EKyvError);
-  EXPECT_THROW(pool.Grow(0x7FFFFFFF), EKyvError);
-  EXPECT_EQ(pool.Size(), 0x80000);
-}
-
 TEST(MemPool, LockIsReentrantForTestAndWrite) {
   TMemPool pool(8);
   TMemPool::TGuard guard(pool);
