@@ -29,8 +29,8 @@ void TBackBuffer::SetSize(int Width, int Height) {
 
 void TBackBuffer::CreateFromInfo(const TBitmapInfoHeader& Info) {
   if (Info.biBitCount <= 8)
-    throw EAssertionFailed("A picture of " + std::to_string(Info.biBitCount) +
-                           " bits per pixel was requested");
+    throw EKyvError("A picture of " + std::to_string(Info.biBitCount) +
+                    " bits per pixel was requested");
   const int64_t height = Info.biHeight < 0 ? -int64_t{Info.biHeight} : int64_t{Info.biHeight};
   if (height > INT_MAX)
     throw EKyvError("Picture height " + std::to_string(Info.biHeight) + " is not possible");
@@ -66,12 +66,12 @@ void TBackBuffer::ApplyFrame(const TFrameHeader& Header, const uint8_t* Image, s
   }
 
   if (Header.DataSize == 0 || Image == nullptr || ImageSize == 0)
-    throw EAssertionFailed("Frame of type " + std::to_string(type) + " at " +
-                           std::to_string(Header.Time) + " ms has no image");
+    throw EKyvError("Frame of type " + std::to_string(type) + " at " + std::to_string(Header.Time) +
+                    " ms has no image");
   const TBitmapImage image = TBitmapImage::Parse(Image, ImageSize);
   if (image.BitCount() == 4)
-    throw EAssertionFailed("Rectangles of 4 bits per pixel are not drawn (frame at " +
-                           std::to_string(Header.Time) + " ms)");
+    throw EKyvError("Rectangles of 4 bits per pixel are not drawn (frame at " +
+                    std::to_string(Header.Time) + " ms)");
   if (!Created()) CreateFromInfo(image.Info());
   ApplyRectangle(Header, image);
 }
@@ -101,7 +101,7 @@ void TBackBuffer::ApplyRectangle(const TFrameHeader& Header, const TBitmapImage&
 void TBackBuffer::ApplyCursor(const TFrameHeader& Header, const uint8_t* Image, size_t ImageSize) {
   if (Header.DataSize != 0) {
     if (Image == nullptr || ImageSize == 0)
-      throw EAssertionFailed("Cursor frame at " + std::to_string(Header.Time) + " ms has no image");
+      throw EKyvError("Cursor frame at " + std::to_string(Header.Time) + " ms has no image");
     const TBitmapImage image = TBitmapImage::Parse(Image, ImageSize);
     InvalidateCursor();
     FMouse->SetShape(image);
