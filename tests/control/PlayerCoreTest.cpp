@@ -237,6 +237,10 @@ TEST_F(TPlayerCoreTest, AHostThatDrainsOnlyWhenWokenPlaysToTheEnd) {
   EXPECT_FALSE(Recorded.Dirty.empty());
   EXPECT_EQ(player.LastSampleTime(), 4000u);
   EXPECT_LE(wakes.load(), drains + 1);
+  // For the record: frames drawn (each posts its changed area) against wake-ups.
+  RecordProperty("FramesShown", static_cast<int>(player.ShownCount()));
+  RecordProperty("WakeUps", wakes.load());
+  RecordProperty("DirtyEvents", static_cast<int>(Recorded.Dirty.size()));
   Core.Close();
   Core.SetWakeUp(nullptr);
 }

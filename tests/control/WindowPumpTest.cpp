@@ -49,14 +49,13 @@ TEST(WindowPump, ABurstFromManyThreadsWakesTheHostOnce) {
 }
 
 TEST(WindowPump, MessagesWaitingWhenTheWakeUpIsSetWakeItOnce) {
-  TWindowPump pump;
-  for (int i = 0; i < 3; ++i) PostMessage(pump.Handle(), kMsg);
   std::atomic<int> wakes{0};
+  TWindowPump pump;  // after wakes, which its wake-up uses
+  for (int i = 0; i < 3; ++i) PostMessage(pump.Handle(), kMsg);
   pump.SetWakeUp([&] { ++wakes; });
   EXPECT_EQ(wakes.load(), 1);
   PostMessage(pump.Handle(), kMsg);
   EXPECT_EQ(wakes.load(), 1);
-  pump.SetWakeUp(nullptr);
 }
 
 TEST(WindowPump, ADrainInsideADrainIsRefusedAndTheOuterTakesWhatArrives) {
