@@ -101,18 +101,6 @@ TEST(WindowPump, MessagesLeftByAnEarlyStopOrAFailureAskForAnotherDrain) {
   EXPECT_EQ(host.Wakes.load(), 3);
 }
 
-TEST(WindowPump, TakeAndDropRemoveOnlyTheirRange) {
-  TWindowPump pump;
-  for (UINT msg : {kMsg, kMsg + 1, kMsg + 2, kMsg + 1, kMsg + 3}) PostMessage(pump.Handle(), msg);
-  TMessage taken;
-  ASSERT_TRUE(pump.Take(taken, kMsg + 1, kMsg + 1));
-  EXPECT_EQ(taken.Msg, kMsg + 1);
-  EXPECT_EQ(pump.Drop(kMsg + 1, kMsg + 2), 2u);
-  std::vector<UINT> left;
-  pump.Drain([&](const TMessage& m) { left.push_back(m.Msg); });
-  EXPECT_EQ(left, (std::vector<UINT>{kMsg, kMsg + 3}));
-}
-
 // A host that drains only when woken still sees every message while posters keep going: no
 // wake-up is lost between a drain's last look at the queue and the next post.
 TEST(WindowPump, EveryPostReachesAHostThatDrainsOnlyWhenWoken) {
