@@ -8,6 +8,7 @@
 #include "Verbs.h"
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
+#include "decoder/Limits.h"
 #include "platform/Errors.h"
 #include "platform/FormatSeconds.h"
 #include "writer/RecordingFile.h"
@@ -15,8 +16,6 @@
 namespace kyv::tool {
 
 namespace {
-
-constexpr size_t kBitmap58Size = 58;
 
 // The number of bytes a zlib payload inflates to, or -1 when it does not inflate. The decoder
 // reports bfSize for a zlib payload, not the length it produced, so the check counts it itself.
@@ -149,12 +148,12 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
       }
       int64_t decoded = result;
       if (frame.Compression == ckBitmap58) {
-        if (payload.size() < kBitmap58Size)
+        if (payload.size() < kBitmap58Bytes)
           return bad(place + "a ckBitmap58 payload of " + std::to_string(payload.size()) +
                      " bytes, fewer than 58");
-        decoded = kBitmap58Size;
+        decoded = kBitmap58Bytes;
       } else if (frame.Compression == ckZlib) {
-        decoded = std::min<int64_t>(InflatedSize(payload), KYV_SHARED_OUTPUT_SIZE);
+        decoded = std::min<int64_t>(InflatedSize(payload), int64_t{kMaxDecodedBytes});
       }
       if (frame.Compression == ckLzo && result < 0)
         return bad(place + "the LZO stream does not end at the end of the payload");

@@ -2,22 +2,16 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <string>
 
-#include "decoder/DecoderCalls.h"
+#include "control/PlayerCore.h"
 #include "picture/Rect.h"
-#include "platform/Thread.h"
-#include "platform/Window.h"
-#include "play/PlayContext.h"
-#include "play/PlayThread.h"
-#include "source/ReadThread.h"
 
 namespace kyv::tool {
 
-// A player without a toolkit, on the road the control takes: it normalises the address, chooses
-// and opens the reader, makes the play thread when the reader reports the picture size, and
-// handles the workers' window messages on its own (the calling) thread. It holds the decoder.
+// kyvtool's player: the toolkit-free core driven without an event loop. Open waits for the
+// source, a source's failure becomes an EKyvError, and the window's messages are handled while
+// the caller waits in Pump or RenderAt.
 //
 // Single-threaded from the caller's view: every member runs on the thread that made the object.
 class THeadlessPlayer {
@@ -31,7 +25,6 @@ class THeadlessPlayer {
   };
 
   explicit THeadlessPlayer(std::string CacheFolder = {});
-  ~THeadlessPlayer();  // closes the source
   THeadlessPlayer(const THeadlessPlayer&) = delete;
   THeadlessPlayer& operator=(const THeadlessPlayer&) = delete;
 
@@ -42,7 +35,7 @@ class THeadlessPlayer {
             std::chrono::milliseconds Timeout = std::chrono::seconds(30));
   // Stops and frees the play thread and the reader, and forgets the source. Safe when closed.
   void Close();
-  bool IsOpen() const noexcept { return FPlayer != nullptr; }
+  bool IsOpen() const noexcept { return FCore.Phase() == spReady; }
 
   // Handles the window's messages for up to Timeout, or until Done returns true after one was
   // handled. UM_DIRTY messages waiting together are merged into one Dirty call. A source error
@@ -52,38 +45,27 @@ class THeadlessPlayer {
   // Starts playing at Speed (1, 2, 4 ... 32); a live source from its newest frame.
   void Play(int Speed = 1);
   // Whether the open source is a live broadcast, which has no end.
-  bool IsLive() const noexcept { return FLive; }
+  bool IsLive() const noexcept { return FCore.IsLive(); }
 
   // Seeks to Time and returns once the picture for it is drawn: raises EKyvError when it is not
   // within Timeout.
   void RenderAt(uint32_t Time, std::chrono::milliseconds Timeout = std::chrono::seconds(30));
 
-  void SetListener(TListener Listener) { FListener = std::move(Listener); }
+  void SetListener(TListener Listener);
 
   // Needs an open source.
-  TPlayThread& Player() { return *FPlayer; }
-  TPlayContext& Context() noexcept { return FContext; }
-  TReadThread& Reader() { return *FReader; }
+  TPlayThread& Player() { return *FCore.Player(); }
+  TPlayContext& Context() noexcept { return FCore.Context(); }
+  TReadThread& Reader() { return *FCore.Reader(); }
   bool Ended() const noexcept { return FEnded; }
 
  private:
-  void Handle(const TMessage& Message);
   [[noreturn]] void RaiseSourceError(int Code);
-  void CreatePlayer();
 
-  TDecoderUsage FDecoder;
-  const std::string FCacheFolder;
-  TWindow FWindow;  // before the context: the workers post to it until they are gone
-  TPlayContext FContext;
-  TThreadPtr<TReadThread> FReader;
-  TThreadPtr<TPlayThread> FPlayer;
+  TPlayerCore FCore;
   TListener FListener;
-  TRect FDirty;
   int FSourceError = 0;
-  UINT FLastHandled = 0;  // the last window message handled
-  bool FOpened = false;
   bool FEnded = false;
-  bool FLive = false;
 };
 
 }  // namespace kyv::tool

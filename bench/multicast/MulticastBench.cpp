@@ -17,10 +17,10 @@
 #include <benchmark/benchmark.h>
 
 #include "NetNamespace.h"
+#include "context/PlayContext.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/FileFormat.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
 #include "source/multicast/KyvMulticastStream.h"
 #include "source/multicast/MulticastSender.h"
 #include "writer/PayloadEncoder.h"

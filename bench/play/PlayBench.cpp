@@ -17,12 +17,13 @@
 #include <benchmark/benchmark.h>
 
 #include "HeadlessPlayer.h"
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/DecoderCalls.h"
+#include "decoder/Limits.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
 #include "play/PlayThread.h"
-#include "source/UserMessages.h"
 #include "writer/BitmapWriter.h"
 #include "writer/PayloadEncoder.h"
 #include "writer/RecordingFile.h"
@@ -97,7 +98,7 @@ double DecodeAll(TMinute& M, uint64_t* Pixels) {
     TDecoderLock lock;
     void* dest = nullptr;
     UnZipEx(frame.Data().data(), static_cast<int32_t>(frame.DataSize()), frame.Header().Compression,
-            dest, TPlayThread::kDecodeLimit);
+            dest, static_cast<int32_t>(kMaxDecodedBytes));
     const auto* info = static_cast<const uint8_t*>(dest) + 14;
     const int32_t w = static_cast<int32_t>(info[4] | info[5] << 8 | info[6] << 16 | info[7] << 24);
     const int32_t h =
@@ -241,7 +242,7 @@ void BM_SparsePlaybackCpu(benchmark::State& state) {
         TDecoderLock lock;
         void* dest = nullptr;
         UnZipEx(f.Data().data(), static_cast<int32_t>(f.DataSize()), f.Header().Compression, dest,
-                TPlayThread::kDecodeLimit);
+                static_cast<int32_t>(kMaxDecodedBytes));
       }
       decodeCpu = ProcessCpuSeconds() - d0;
     }

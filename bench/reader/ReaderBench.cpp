@@ -18,12 +18,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "platform/Event.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
 #include "source/FileThread.h"
-#include "source/UserMessages.h"
 #include "writer/RecordingFile.h"
 #include "writer/RecordingWriter.h"
 

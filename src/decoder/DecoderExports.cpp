@@ -7,6 +7,7 @@
 
 #include "decoder/DecoderMessages.h"
 #include "decoder/DecoderState.h"
+#include "decoder/Limits.h"
 #include "decoder/PayloadDecoders.h"
 #include "platform/Errors.h"
 
@@ -14,7 +15,7 @@ namespace kyv {
 
 namespace {
 
-constexpr size_t kBitmap58Size = 58;
+static_assert(KYV_SHARED_OUTPUT_SIZE == kMaxDecodedBytes, "the public header names the same limit");
 
 thread_local std::string tLastError;
 thread_local bool tFailed = false;
@@ -61,9 +62,9 @@ int32_t UnZip(const void* srcArg, int32_t srcLen, int16_t kind, void* destArg, i
     case 3:  // ckZlib
       return DecodeZlib(src, length, dest, capacity);
     default:  // ckBitmap58
-      if (length < kBitmap58Size) throw EKyvError(kMsgBitmap58TooShort);
-      if (capacity < kBitmap58Size) throw EKyvError(kMsgOutputTooSmall);
-      std::memcpy(dest, src, kBitmap58Size);
+      if (length < kBitmap58Bytes) throw EKyvError(kMsgBitmap58TooShort);
+      if (capacity < kBitmap58Bytes) throw EKyvError(kMsgOutputTooSmall);
+      std::memcpy(dest, src, kBitmap58Bytes);
       return 0;
   }
 }
@@ -118,7 +119,7 @@ int32_t UnZipBufferEx(const void* Src, int32_t SrcLen, int16_t Kind, void** Dest
     } unlock;
     if (*Dest == nullptr) {
       *Dest = state.SharedOutput();
-      DestSize = TDecoderState::kSharedOutputSize;
+      DestSize = static_cast<int32_t>(kyv::kMaxDecodedBytes);
     }
     return kyv::UnZip(Src, SrcLen, Kind, *Dest, DestSize);
   });
@@ -138,10 +139,12 @@ int32_t Decompress(const void* Src, int32_t SrcLen, void* Dest) {
     // The exported form has no output size; it is bounded by the shared output buffer that
     // every caller in this library decodes into.
     return kyv::DecodeLzo(static_cast<const uint8_t*>(Src), static_cast<size_t>(SrcLen),
-                          static_cast<uint8_t*>(Dest), TDecoderState::kSharedOutputSize);
+                          static_cast<uint8_t*>(Dest), kyv::kMaxDecodedBytes);
   });
 }
 
-const char* KyvDecoderLastError(void) { return kyv::tFailed ? kyv::tLastError.c_str() : nullptr; }
+const char* KyvDecoderLastError(void) {
+  return kyv::tFailed ? kyv::tLastError.c_str() : nullptr;
+}
 
 }  // extern "C"

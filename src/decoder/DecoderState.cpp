@@ -55,7 +55,7 @@ TSuperMemoryStream& TDecoderState::Stream() {
 
 uint8_t* TDecoderState::SharedOutput() {
   std::lock_guard guard(FStateLock);
-  if (!FSharedOutput) FSharedOutput = std::make_unique_for_overwrite<uint8_t[]>(kSharedOutputSize);
+  if (!FSharedOutput) FSharedOutput = std::make_unique_for_overwrite<uint8_t[]>(kMaxDecodedBytes);
   return FSharedOutput.get();
 }
 

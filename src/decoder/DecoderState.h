@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "decoder/Limits.h"
 #include "decoder/SuperMemoryStream.h"
 
 namespace kyv {
@@ -13,8 +14,6 @@ namespace kyv {
 // lock and the shared output buffer. Any thread.
 class TDecoderState {
  public:
-  static constexpr int32_t kSharedOutputSize = 0xA00000;
-
   static TDecoderState& Instance();
 
   // True when the stream and the lock exist afterwards.
@@ -33,11 +32,11 @@ class TDecoderState {
  private:
   TDecoderState() = default;
 
-  std::mutex FStateLock;                         // guards the four fields below
+  std::mutex FStateLock;  // guards the four fields below
   int32_t FUsage = 0;
   std::unique_ptr<TSuperMemoryStream> FStream;
   std::unique_ptr<uint8_t[]> FSharedOutput;
-  std::atomic<bool> FLockExists{false};          // also read without FStateLock
+  std::atomic<bool> FLockExists{false};  // also read without FStateLock
   // Always constructed; "exists" is FLockExists, so a thread still holding it after the last
   // Uninit can release it safely.
   std::recursive_mutex FDecoderLock;

@@ -10,7 +10,10 @@ namespace kyv {
 
 int32_t DecodeLzo(const uint8_t* src, size_t srcLen, uint8_t* dest, size_t destSize) {
   static std::once_flag initialised;
-  std::call_once(initialised, [] { KYV_ASSERT(lzo_init() == LZO_E_OK); });
+  std::call_once(initialised, [] {
+    const int status = lzo_init();
+    KYV_ASSERT(status == LZO_E_OK);
+  });
 
   lzo_uint written = destSize;
   const int result = lzo1x_decompress_safe(src, srcLen, dest, &written, nullptr);

@@ -22,15 +22,15 @@ void TBackBuffer::SetSize(int Width, int Height) {
   info.biWidth = Width;
   info.biHeight = Height;
   info.biPlanes = 1;
-  info.biBitCount = static_cast<uint16_t>(FBitCount);
+  info.biBitCount = static_cast<uint16_t>(kBitCount);
   info.biCompression = kBiRgb;
   CreateFromInfo(info);
 }
 
 void TBackBuffer::CreateFromInfo(const TBitmapInfoHeader& Info) {
   if (Info.biBitCount <= 8)
-    throw EAssertionFailed("A picture of " + std::to_string(Info.biBitCount) +
-                           " bits per pixel was requested");
+    throw EKyvError("A picture of " + std::to_string(Info.biBitCount) +
+                    " bits per pixel was requested");
   const int64_t height = Info.biHeight < 0 ? -int64_t{Info.biHeight} : int64_t{Info.biHeight};
   if (height > INT_MAX)
     throw EKyvError("Picture height " + std::to_string(Info.biHeight) + " is not possible");
@@ -41,7 +41,7 @@ void TBackBuffer::CreateFromInfo(const TBitmapInfoHeader& Info) {
   FMouse = std::make_unique<TVirtualMouse>(FDC);
 
   FInfo = Info;
-  FInfo.biBitCount = static_cast<uint16_t>(FBitCount);
+  FInfo.biBitCount = static_cast<uint16_t>(kBitCount);
   FInfo.biCompression = kBiRgb;
   FInfo.biHeight = -static_cast<int32_t>(height);
   FBytesPerPixel = TDib::kBytesPerPixel;
@@ -66,12 +66,12 @@ void TBackBuffer::ApplyFrame(const TFrameHeader& Header, const uint8_t* Image, s
   }
 
   if (Header.DataSize == 0 || Image == nullptr || ImageSize == 0)
-    throw EAssertionFailed("Frame of type " + std::to_string(type) + " at " +
-                           std::to_string(Header.Time) + " ms has no image");
+    throw EKyvError("Frame of type " + std::to_string(type) + " at " + std::to_string(Header.Time) +
+                    " ms has no image");
   const TBitmapImage image = TBitmapImage::Parse(Image, ImageSize);
   if (image.BitCount() == 4)
-    throw EAssertionFailed("Rectangles of 4 bits per pixel are not drawn (frame at " +
-                           std::to_string(Header.Time) + " ms)");
+    throw EKyvError("Rectangles of 4 bits per pixel are not drawn (frame at " +
+                    std::to_string(Header.Time) + " ms)");
   if (!Created()) CreateFromInfo(image.Info());
   ApplyRectangle(Header, image);
 }
@@ -101,7 +101,7 @@ void TBackBuffer::ApplyRectangle(const TFrameHeader& Header, const TBitmapImage&
 void TBackBuffer::ApplyCursor(const TFrameHeader& Header, const uint8_t* Image, size_t ImageSize) {
   if (Header.DataSize != 0) {
     if (Image == nullptr || ImageSize == 0)
-      throw EAssertionFailed("Cursor frame at " + std::to_string(Header.Time) + " ms has no image");
+      throw EKyvError("Cursor frame at " + std::to_string(Header.Time) + " ms has no image");
     const TBitmapImage image = TBitmapImage::Parse(Image, ImageSize);
     InvalidateCursor();
     FMouse->SetShape(image);
@@ -121,10 +121,7 @@ void TBackBuffer::ApplyCursor(const TFrameHeader& Header, const uint8_t* Image, 
 
 void TBackBuffer::AddDirty(const TRect& R) {
   const TRect clipped = IntersectRect(R, FDC.Bounds());
-  if (FUseUnionRect)
-    FDirtyRect = UnionRect(FDirtyRect, clipped);
-  else
-    FRegion.AddRect(clipped);
+  FDirtyRect = UnionRect(FDirtyRect, clipped);
 }
 
 void TBackBuffer::InvalidateCursor() {

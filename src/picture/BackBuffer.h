@@ -10,8 +10,6 @@
 #include "decoder/FileFormat.h"
 #include "picture/Dib.h"
 #include "picture/Rect.h"
-#include "picture/RectList.h"
-#include "picture/Region2D.h"
 #include "picture/VirtualMouse.h"
 
 namespace kyv {
@@ -27,6 +25,9 @@ namespace kyv {
 // copies. Every field except FCreated is guarded by FLock or is the play thread's alone.
 class TBackBuffer {
  public:
+  // The picture's depth, whatever the frames' images use.
+  static constexpr int kBitCount = 24;
+
   TBackBuffer() = default;
   ~TBackBuffer() { FreeBitmap(); }
   TBackBuffer(const TBackBuffer&) = delete;
@@ -68,8 +69,6 @@ class TBackBuffer {
   const TBitmapInfoHeader& Info() const noexcept { return FInfo; }
   // The drawn cursor; null without a picture.
   const TVirtualMouse* Mouse() const noexcept { return FMouse.get(); }
-  const Region2D& Region() const noexcept { return FRegion; }
-  TRectList& RectList() noexcept { return FRectList; }
 
  private:
   void ApplyRectangle(const TFrameHeader& Header, const TBitmapImage& Image);
@@ -83,11 +82,6 @@ class TBackBuffer {
   int FBytesPerLine = 0;
   int FBytesPerPixel = 0;
   std::mutex FLock;
-  const int FBitCount = 24;
-  Region2D FRegion;
-  TRectList FRectList;
-  // Always true here: changed areas go to FDirtyRect rather than FRegion.
-  const bool FUseUnionRect = true;
 };
 
 }  // namespace kyv

@@ -18,9 +18,12 @@ uint32_t timeGetTime() {
 
 TManualClock::TManualClock(uint32_t start) : FNow(start) {
   TManualClock* expected = nullptr;
-  KYV_ASSERT(gManualClock.compare_exchange_strong(expected, this));
+  const bool installed = gManualClock.compare_exchange_strong(expected, this);
+  KYV_ASSERT(installed);
 }
 
-TManualClock::~TManualClock() { gManualClock.store(nullptr); }
+TManualClock::~TManualClock() {
+  gManualClock.store(nullptr);
+}
 
 }  // namespace kyv

@@ -5,7 +5,10 @@
 #include <exception>
 #include <string>
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/DecoderCalls.h"
+#include "decoder/Limits.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -13,9 +16,7 @@
 #include "platform/System.h"
 #include "platform/TextCodec.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
 #include "source/ReadThread.h"
-#include "source/UserMessages.h"
 
 namespace kyv {
 
@@ -273,9 +274,10 @@ void TPlayThread::RenderFrame(TFrameView Frame, bool AfterPlay) {
       }
       void* dest = nullptr;
       const int32_t n = UnZipEx(payload, static_cast<int32_t>(header.DataSize), header.Compression,
-                                dest, kDecodeLimit);
+                                dest, static_cast<int32_t>(kMaxDecodedBytes));
       // The 58-byte kind reports 0 although it wrote its whole image.
-      size = header.Compression == ckBitmap58 ? kBitmap58Size : static_cast<size_t>(std::max(n, 0));
+      size =
+          header.Compression == ckBitmap58 ? kBitmap58Bytes : static_cast<size_t>(std::max(n, 0));
       return size > 0 ? static_cast<const uint8_t*>(dest) : nullptr;
     };
 

@@ -39,9 +39,6 @@ enum TPlayState : uint8_t {
 class TPlayThread : public TThread {
  public:
   static constexpr size_t kInitialFrameBufSize = 512000;
-  // With a null destination the decoder writes into its shared output buffer of this size.
-  static constexpr int32_t kDecodeLimit = 10485760;
-  static constexpr size_t kBitmap58Size = 58;
   // The longest the play loop waits before it looks at the clock again. Keeps a clock that a
   // test moves by hand answered promptly; a real clock's frames are waited for exactly.
   static constexpr uint32_t kMaxPaceWaitMs = 10;

@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/FileFormat.h"
@@ -17,11 +19,9 @@
 #include "log/Log.h"
 #include "platform/Errors.h"
 #include "platform/LittleEndian.h"
-#include "play/PlayContext.h"
 #include "source/Address.h"
 #include "source/FileStream.h"
 #include "source/NetworkStream.h"
-#include "source/UserMessages.h"
 
 namespace kyv {
 

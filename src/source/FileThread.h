@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "decoder/Limits.h"
 #include "source/ReadThread.h"
 #include "source/Stream.h"
 
@@ -29,7 +30,7 @@ enum TFileKind : uint8_t {
 class TFileThread : public TReadThread {
  public:
   // The largest still image: a record block of 10 MiB, header included.
-  static constexpr size_t kStillBlockSize = 0xA00000;
+  static constexpr size_t kStillBlockSize = kMaxDecodedBytes;
   static constexpr size_t kStillPayloadSize = kStillBlockSize - 28;
   // Reads are at most this long, so that a waiting request is served within one chunk.
   static constexpr size_t kChunkSize = 0x8000;

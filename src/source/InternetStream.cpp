@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "decoder/ReaderErrors.h"
 #include "log/Log.h"
 #include "platform/Errors.h"
 #include "source/UrlEscape.h"
@@ -289,16 +290,19 @@ struct TInternetStream::TTransfer {
 
 TInternetStream::TInternetStream(std::string_view Url)
     : FUrl(EscapeUrl(Url)), FTransfer(std::make_unique<TTransfer>()) {
-  KYV_ASSERT(GlobalInit());
+  const bool initialised = GlobalInit();
+  KYV_ASSERT(initialised);
   FRequestUrl = RequestUrl(FUrl);
   TUrlParts parts;
   KYV_ASSERT(parts.Handle != nullptr);
-  KYV_ASSERT(curl_url_set(parts.Handle, CURLUPART_URL, FRequestUrl.c_str(), 0) == CURLUE_OK);
-  const std::string scheme = parts.Get(CURLUPART_SCHEME);
-  KYV_ASSERT(scheme == "http" || scheme == "https" || scheme == "ftp");
+  // The address is the user's: one that cannot be split says so, with the address.
+  const bool split = curl_url_set(parts.Handle, CURLUPART_URL, FRequestUrl.c_str(), 0) == CURLUE_OK;
+  const std::string scheme = split ? parts.Get(CURLUPART_SCHEME) : std::string();
   FFtp = scheme == "ftp";
-  FServerName = parts.Get(CURLUPART_HOST);
-  KYV_ASSERT(!FServerName.empty());
+  FServerName = split ? parts.Get(CURLUPART_HOST) : std::string();
+  if (!(scheme == "http" || scheme == "https" || FFtp) || FServerName.empty())
+    throw EKyvError("Not a web or FTP address with a host: \"" + std::string(Url) + "\"",
+                    reInvalidUrl);
   const std::string port = parts.Get(CURLUPART_PORT, CURLU_DEFAULT_PORT);
   FServerPort = static_cast<uint16_t>(std::strtoul(port.c_str(), nullptr, 10));
   FObjectName = parts.Get(CURLUPART_PATH);

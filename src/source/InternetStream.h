@@ -49,8 +49,8 @@ class TInternetStream : public TStream {
     long StallSeconds = 15;
   };
 
-  // No network traffic yet. Url is in the locale's code set; raises EAssertionFailed when it is
-  // empty or cannot be split into host, port and path.
+  // No network traffic yet. Url is in the locale's code set; raises EKyvError with code
+  // reInvalidUrl when it is empty or cannot be split into host, port and path.
   explicit TInternetStream(std::string_view Url);
   ~TInternetStream() override;
   TInternetStream(const TInternetStream&) = delete;

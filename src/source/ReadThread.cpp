@@ -4,10 +4,10 @@
 #include <exception>
 #include <utility>
 
+#include "context/UserMessages.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
-#include "source/UserMessages.h"
 
 namespace kyv {
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "decoder/ReaderErrors.h"
 #include "platform/Errors.h"
 #include "platform/TextCodec.h"
 
@@ -35,10 +36,16 @@ bool IsLowSurrogate(char16_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
+EKyvError NoUtf8Form(std::string_view Address) {
+  return EKyvError(
+      "The address \"" + std::string(Address) + "\" holds a character with no UTF-8 form",
+      reInvalidUrl);
+}
+
 }  // namespace
 
 std::string EscapeUrl(std::string_view Address) {
-  KYV_ASSERT(!Address.empty());
+  if (Address.empty()) throw EKyvError("An empty address cannot be requested", reInvalidUrl);
   const std::u16string wide = ToUtf16(Address);
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string result;
@@ -53,12 +60,12 @@ std::string EscapeUrl(std::string_view Address) {
     if (IsHighSurrogate(c)) {
       // A character beyond the basic plane arrives as a pair; it is one character of the
       // address and gets its one four-byte UTF-8 form.
-      KYV_ASSERT(i + 1 < wide.size() && IsLowSurrogate(wide[i + 1]));
+      if (i + 1 >= wide.size() || !IsLowSurrogate(wide[i + 1])) throw NoUtf8Form(Address);
       codePoint = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
                   (static_cast<char32_t>(wide[i + 1]) - 0xDC00);
       ++i;
-    } else {
-      KYV_ASSERT(!IsLowSurrogate(c));
+    } else if (IsLowSurrogate(c)) {
+      throw NoUtf8Form(Address);
     }
     uint8_t scratch[8];
     const size_t length = EncodeUtf8(codePoint, scratch);

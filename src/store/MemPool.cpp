@@ -65,21 +65,6 @@ int32_t TMemPool::Write(const uint8_t* Src, int32_t Len) {
   return Len;
 }
 
-void TMemPool::Grow(int32_t Extra) {
-  if (Extra < 0) throw EKyvError("Memory pool cannot shrink by " + std::to_string(-int64_t{Extra}));
-  std::lock_guard guard(FLock);
-  const int64_t wanted = static_cast<int64_t>(FSize) + Extra;
-  const int64_t size = (wanted + kGrowStep - 1) / kGrowStep * kGrowStep;
-  if (size > INT32_MAX)
-    throw EKyvError("Memory pool cannot grow to " + std::to_string(size) + " bytes");
-  std::unique_ptr<uint8_t[]> block = NewPoolBlock(size);
-  if (FDataLen > 0) CopyOut(block.get(), FDataLen);
-  FMemory = std::move(block);
-  FSize = static_cast<int32_t>(size);
-  FReadPtr = FMemory.get();
-  FWritePtr = FMemory.get() + FDataLen;
-}
-
 int32_t TMemPool::FreeSpace() const {
   std::lock_guard guard(FLock);
   return FSize - FDataLen;

@@ -9,8 +9,7 @@
 namespace kyv {
 
 // A fixed-size byte ring between a socket's receiver thread, which writes whole messages, and a
-// parser thread, which reads whole frame records. Nothing is allocated after creation except by
-// Grow.
+// parser thread, which reads whole frame records. Nothing is allocated after creation.
 //
 // Every member takes the pool's lock, which is recursive: a caller holds it (Lock, or TGuard)
 // across a free-space test and the following Write, or across reading one whole record.
@@ -18,24 +17,18 @@ class TMemPool {
  public:
   using TGuard = TScopedLock<TMemPool>;
 
-  // Granularity of Grow.
-  static constexpr int32_t kGrowStep = 0x40000;
-
   // Raises EKyvError for a negative Size.
   explicit TMemPool(int32_t Size);
-  virtual ~TMemPool();
+  ~TMemPool();
   TMemPool(const TMemPool&) = delete;
   TMemPool& operator=(const TMemPool&) = delete;
 
   // Takes up to Len held bytes, oldest first, into Dest, or drops them when Dest is null, and
   // returns how many were taken (0 for Len <= 0).
-  virtual int32_t Read(uint8_t* Dest, int32_t Len);
+  int32_t Read(uint8_t* Dest, int32_t Len);
   // Stores all Len bytes of Src and returns Len, or, when they do not all fit (or Len <= 0),
   // stores nothing and returns 0. Raises EKyvError for a null Src with Len > 0.
-  virtual int32_t Write(const uint8_t* Src, int32_t Len);
-  // Enlarges the block to Size + Extra rounded up to a multiple of kGrowStep, keeping the held
-  // bytes in order at its start. Raises EKyvError for a negative Extra or a size past 2 GiB.
-  virtual void Grow(int32_t Extra);
+  int32_t Write(const uint8_t* Src, int32_t Len);
 
   void Lock() const { FLock.lock(); }
   void Unlock() const { FLock.unlock(); }

@@ -11,14 +11,13 @@
 #include <lzo/lzo1x.h>
 #include <zlib.h>
 
+#include "decoder/Limits.h"
 #include "platform/Errors.h"
 #include "writer/BitmapWriter.h"
 
 namespace kyv {
 
 namespace {
-
-constexpr size_t kBitmap58Size = 58;
 
 void InitLzoOnce() {
   static std::once_flag once;
@@ -109,7 +108,7 @@ std::vector<uint8_t> EncodeLzo(const uint8_t* bitmapFile, size_t size) {
 }
 
 std::vector<uint8_t> EncodeBitmap58(const uint8_t* bitmapFile, size_t size) {
-  if (size != kBitmap58Size)
+  if (size != kBitmap58Bytes)
     throw EKyvError("EncodeBitmap58: the image is " + std::to_string(size) + " bytes long, not 58");
   return std::vector<uint8_t>(bitmapFile, bitmapFile + size);
 }

@@ -6,7 +6,7 @@
 
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
-#include "decoder/DecoderExports.h"
+#include "decoder/Limits.h"
 #include "platform/Errors.h"
 #include "writer/BitmapWriter.h"
 #include "writer/PayloadEncoder.h"
@@ -122,7 +122,7 @@ TSampleGenerator::TSampleGenerator(const TSampleOptions& options)
   if (options.Width < 64 || options.Height < 48 || options.Width > 65535 || options.Height > 65535)
     throw EKyvError("A sample screen must be 64 x 48 to 65535 x 65535 pixels, not " +
                     std::to_string(options.Width) + " x " + std::to_string(options.Height));
-  if (JpegImageSize(options.Width, options.Height) > KYV_SHARED_OUTPUT_SIZE)
+  if (JpegImageSize(options.Width, options.Height) > kMaxDecodedBytes)
     throw EKyvError("A key frame of " + std::to_string(options.Width) + " x " +
                     std::to_string(options.Height) +
                     " pixels would not fit the decoder's 10 MiB output buffer");

@@ -64,16 +64,18 @@ class TStationChild {
   // Prefix, when given, runs the station through another program ("ip netns exec NS").
   TStationChild(const TTempFolder& Folder, std::vector<std::string> Args,
                 const std::vector<std::string>& Prefix = {})
-      : FOutput(Folder / "child.txt"),
-        FPort(FreeLoopbackPort()),
-        FProcess(CommandLine(std::move(Args), Prefix, FPort), FOutput) {}
+      : FOutput(Folder / "child.txt"), FProcess(CommandLine(std::move(Args), Prefix), FOutput) {}
 
+  // The port the station chose; known once Ready.
   uint16_t Port() const { return FPort; }
   std::string Output() const { return ReadTextFile(FOutput); }
 
-  // Waits until the station says it serves: it listens from then on. No probe connection is
-  // made, so the station has no player when the test begins.
-  bool Ready() { return WaitForOutput("kyvstation: serving "); }
+  // Waits until the station says it serves, and on which port: it listens from then on. No
+  // probe connection is made, so the station has no player when the test begins.
+  bool Ready() {
+    FPort = WaitForReportedPort(FProcess, FOutput, kStationServingPattern, kGuard);
+    return FPort != 0;
+  }
 
   bool WaitForOutput(const std::string& Text) {
     const auto deadline = std::chrono::steady_clock::now() + kGuard;
@@ -88,18 +90,17 @@ class TStationChild {
   int SignalAndWait(int Signal) { return FProcess.SignalAndWait(Signal, kGuard); }
 
  private:
+  // The station binds port 0 and reports the port the system gave it.
   static std::vector<std::string> CommandLine(std::vector<std::string> Args,
-                                              const std::vector<std::string>& Prefix,
-                                              uint16_t Port) {
-    Args.insert(Args.begin(),
-                {KYVSTATION_PATH, "--bind", "127.0.0.1", "--port", std::to_string(Port)});
+                                              const std::vector<std::string>& Prefix) {
+    Args.insert(Args.begin(), {KYVSTATION_PATH, "--bind", "127.0.0.1", "--port", "0"});
     Args.insert(Args.begin(), Prefix.begin(), Prefix.end());
     return Args;
   }
 
   std::filesystem::path FOutput;
-  uint16_t FPort;
   TChildProcess FProcess;
+  uint16_t FPort = 0;
 };
 
 // A player that the test drives byte by byte.

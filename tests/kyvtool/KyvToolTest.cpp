@@ -312,13 +312,14 @@ TEST(KyvToolLive, PlaysAStationForAWhile) {
   options.KeyFrameInterval = 1000;
   options.NailInterval = 0;
   WriteSampleRecording(dir / "live.kyv", options);
-  const uint16_t port = test::FreeLoopbackPort();
-  test::TChildProcess station({KYVSTATION_PATH, (dir / "live.kyv").string(), "--bind", "127.0.0.1",
-                               "--port", std::to_string(port)},
-                              dir / "station.txt");
+  // The station binds port 0 and reports the port it got, so nothing can take it meanwhile.
+  test::TChildProcess station(
+      {KYVSTATION_PATH, (dir / "live.kyv").string(), "--bind", "127.0.0.1", "--port", "0"},
+      dir / "station.txt");
   ASSERT_TRUE(station.Started());
-  ASSERT_TRUE(test::WaitForLoopbackPort(port, station, std::chrono::seconds(10)))
-      << test::ReadTextFile(dir / "station.txt");
+  const uint16_t port = test::WaitForReportedPort(
+      station, dir / "station.txt", test::kStationServingPattern, std::chrono::seconds(10));
+  ASSERT_NE(port, 0) << test::ReadTextFile(dir / "station.txt");
 
   const TRun run = RunProcess(dir, "play kyvs://127.0.0.1:" + std::to_string(port) +
                                        "/demo --for 1500 --snapshot-every 500 --out '" +

@@ -53,6 +53,19 @@ class BackBufferTest : public ::testing::Test {
   TBackBuffer FBuffer;
 };
 
+// Frame data that breaks a rule is the recording's fault, not a bug of ours: an EKyvError that
+// is not an assertion failure, so the log keeps the two apart.
+template <class F>
+void ExpectBadData(F&& Refused) {
+  try {
+    Refused();
+    ADD_FAILURE() << "the frame was accepted";
+  } catch (const EAssertionFailed& e) {
+    ADD_FAILURE() << "refused as an assertion failure: " << e.what();
+  } catch (const EKyvError&) {
+  }
+}
+
 TEST(BackBufferSizeTest, PictureIsTopDown24BitsWithPaddedRows) {
   TBackBuffer buffer;
   EXPECT_FALSE(buffer.Created());
@@ -91,7 +104,7 @@ TEST(BackBufferSizeTest, WithoutPictureOnlyAKeyFrameHasEffect) {
     EXPECT_EQ(TakeDirty(buffer), TRect{});
   }
   // The picture is 24 bits; a palette key frame cannot describe it.
-  EXPECT_THROW(Apply(buffer, Frame(ftKeyFrame, 0, 0, rect, 8)), EAssertionFailed);
+  ExpectBadData([&] { Apply(buffer, Frame(ftKeyFrame, 0, 0, rect, 8)); });
   EXPECT_FALSE(buffer.Created());
 
   const TPixels24 screen = MakeScene(64, 48, 100, 4);
@@ -218,22 +231,24 @@ TEST_F(BackBufferTest, RefusedFramesLeaveThePictureAsItWas) {
   const TDib before = FBuffer.Picture();
   const TPixels24 rect = MakeScene(30, 30, 9, 21);
 
-  EXPECT_THROW(Apply(FBuffer, Frame(ftCopyRect, 10, 10, rect, 4)), EAssertionFailed);
-  EXPECT_THROW(Apply(FBuffer, Frame(ftXorRect, 10, 10, rect, 4)), EAssertionFailed);
-  EXPECT_THROW(Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 4)), EAssertionFailed);
-  for (int16_t type : {ftXorRect, ftKeyFrame, ftCopyRect})
-    EXPECT_THROW(Apply(FBuffer, {MakeHeader(type, 0, 0, 0), {}}), EKyvError) << type;
-  EXPECT_THROW(Apply(FBuffer, {MakeHeader(ftCursor, 0, 0, 100), {}}), EKyvError);
+  ExpectBadData([&] { Apply(FBuffer, Frame(ftCopyRect, 10, 10, rect, 4)); });
+  ExpectBadData([&] { Apply(FBuffer, Frame(ftXorRect, 10, 10, rect, 4)); });
+  ExpectBadData([&] { Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 4)); });
+  for (int16_t type : {ftXorRect, ftKeyFrame, ftCopyRect}) {
+    SCOPED_TRACE(type);
+    ExpectBadData([&] { Apply(FBuffer, {MakeHeader(type, 0, 0, 0), {}}); });
+  }
+  ExpectBadData([&] { Apply(FBuffer, {MakeHeader(ftCursor, 0, 0, 100), {}}); });
 
   TFrame cut = Frame(ftCopyRect, 10, 10, rect, 24, 50, 50);
   cut.Image.resize(cut.Image.size() - 1);  // rows no longer fit
-  EXPECT_THROW(Apply(FBuffer, cut), EKyvError);
+  ExpectBadData([&] { Apply(FBuffer, cut); });
   TFrame lying = Frame(ftXorRect, 10, 10, rect, 8);
   lying.Image[22] = 0x7F;  // biHeight: far more rows than there are
-  EXPECT_THROW(Apply(FBuffer, lying), EKyvError);
+  ExpectBadData([&] { Apply(FBuffer, lying); });
   TFrame badCursor = Frame(ftCursor, 50, 50, rect);
   badCursor.Image[28] = 2;  // biBitCount
-  EXPECT_THROW(Apply(FBuffer, badCursor), EKyvError);
+  ExpectBadData([&] { Apply(FBuffer, badCursor); });
 
   EXPECT_EQ(FBuffer.Picture(), before);
   EXPECT_TRUE(FBuffer.Mouse()->Visible());

@@ -4,7 +4,6 @@
 
 #include "PictureTestSupport.h"
 #include "picture/Dib.h"
-#include "picture/Region2D.h"
 #include "platform/Errors.h"
 
 namespace kyv {
@@ -114,32 +113,6 @@ TEST(DibTest, RowPaddingStaysZero) {
   dst.XorRect(0, 0, ToDib(MakeScene(5, 3, 9, 7)), 0, 0, 5, 3);
   for (int y = 0; y < 3; ++y)
     for (int i = 15; i < 16; ++i) EXPECT_EQ(dst.Row(y)[i], 0) << "row " << y;
-}
-
-TEST(Region2DTest, PiecesNeverOverlapAndCoverExactlyTheUnion) {
-  const TRect added[] = {{0, 0, 10, 10}, {5, 5, 15, 15}, {2, 2, 4, 4},  {0, 12, 20, 13},
-                         {8, -3, 9, 30}, {3, 3, 3, 9},   {14, 0, 16, 2}};
-  Region2D region;
-  for (const TRect& r : added) region.AddRect(r);
-  const auto& pieces = region.Rects();
-  for (size_t i = 0; i < pieces.size(); ++i) {
-    EXPECT_FALSE(pieces[i].IsEmpty());
-    for (size_t j = i + 1; j < pieces.size(); ++j)
-      EXPECT_FALSE(RectsOverlap(pieces[i], pieces[j])) << i << " and " << j;
-  }
-  long long covered = 0;
-  for (int y = -5; y < 35; ++y)
-    for (int x = -5; x < 25; ++x) {
-      bool inUnion = false;
-      for (const TRect& r : added) inUnion = inUnion || r.Contains(x, y);
-      EXPECT_EQ(region.Contains(x, y), inUnion) << x << "," << y;
-      covered += inUnion;
-    }
-  EXPECT_EQ(region.Area(), covered);
-  EXPECT_EQ(region.Bounds(), (TRect{0, -3, 20, 30}));
-  region.Clear();
-  EXPECT_TRUE(region.IsEmpty());
-  EXPECT_EQ(region.Bounds(), TRect{});
 }
 
 TEST(RectTest, UnionIgnoresEmptyRectangles) {

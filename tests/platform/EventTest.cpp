@@ -60,7 +60,7 @@ TEST(Event, EachSetReleasesOneOfSeveralWaiters) {
     });
   for (int expected = 1; expected <= 3; ++expected) {
     e.Set();
-    ASSERT_TRUE(released.WaitFor(kGuard));
+    EXPECT_TRUE(released.WaitFor(kGuard));
     EXPECT_EQ(count, expected);
   }
   for (auto& t : waiters) t.join();

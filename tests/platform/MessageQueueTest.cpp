@@ -146,7 +146,7 @@ TEST(MessageQueue, WaitingOwnerWakesWhenAnotherThreadPosts) {
     waited = q.WaitFor(60s);
     woke.Set();
   });
-  ASSERT_TRUE(started.WaitFor(kGuard));
+  EXPECT_TRUE(started.WaitFor(kGuard));
   q.Post(WM_USER);
   EXPECT_TRUE(woke.WaitFor(kGuard));
   owner.join();
@@ -160,7 +160,7 @@ TEST(MessageQueue, WaitingOwnerWakesWhenAnotherThreadPosts) {
     waited = m.Msg == WM_USER + 1;
     woke.Set();
   });
-  ASSERT_TRUE(started.WaitFor(kGuard));
+  EXPECT_TRUE(started.WaitFor(kGuard));
   q.Post(WM_USER + 1);
   EXPECT_TRUE(woke.WaitFor(kGuard));
   getter.join();
@@ -211,7 +211,7 @@ TEST(MessageQueue, CloseWaitsForAWakeUpThatIsStillRunning) {
     closedWhileRunning = closed.WaitFor(0ms);
   });
   std::thread poster([&] { q.Post(WM_USER); });
-  ASSERT_TRUE(entered.WaitFor(kGuard));
+  EXPECT_TRUE(entered.WaitFor(kGuard));
   std::thread closer([&] {
     q.Close();
     closed.Set();

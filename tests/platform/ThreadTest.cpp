@@ -208,7 +208,7 @@ TEST(SafePostThreadMessage, RetriesWhileTheQueueIsFullUntilTheWorkerDrainsIt) {
     posting.Set();
     posted = SafePostThreadMessage(*thread, WM_USER + 2);
   });
-  ASSERT_TRUE(posting.WaitFor(kGuard));
+  EXPECT_TRUE(posting.WaitFor(kGuard));
   release.Set();
   requester.join();
   EXPECT_TRUE(posted);
@@ -228,7 +228,7 @@ TEST(SafePostThreadMessage, GivesUpWhenTheThreadEndsWhileItsQueueIsFull) {
     posting.Set();
     posted = SafePostThreadMessage(*thread, WM_USER + 1);
   });
-  ASSERT_TRUE(posting.WaitFor(kGuard));
+  EXPECT_TRUE(posting.WaitFor(kGuard));
   release.Set();
   requester.join();
   EXPECT_FALSE(posted);

@@ -6,12 +6,12 @@
 #include <thread>
 #include <vector>
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/DecoderCalls.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
 #include "play/PlayThread.h"
-#include "source/UserMessages.h"
 #include "support/TempFolder.h"
 #include "writer/BitmapWriter.h"
 #include "writer/Pixels24.h"
@@ -37,13 +37,11 @@ class TPlayHarness : public ::testing::Test {
   void StartPlayer() {
     Player = TThread::Create<TPlayThread>(Context, Temp.Path().string());
     Player->SetCacheKeyFrames(false);
-    Context.Player = Player.get();
     Context.PlayerThread = Player.get();
   }
 
   void StopPlayer() {
     Context.PlayerThread = nullptr;
-    Context.Player = nullptr;
     Player.reset();
   }
 

@@ -12,15 +12,15 @@
 #include <gtest/gtest.h>
 
 #include "../writer/TempDir.h"
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Event.h"
 #include "platform/LittleEndian.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
 #include "source/FileStream.h"
-#include "source/UserMessages.h"
 #include "support/FrameTimes.h"
 #include "writer/BitmapWriter.h"
 #include "writer/PayloadEncoder.h"

@@ -16,12 +16,12 @@
 
 #include "support/TestLog.h"
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Event.h"
-#include "play/PlayContext.h"
-#include "source/UserMessages.h"
 
 namespace kyv {
 namespace {

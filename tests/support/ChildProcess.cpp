@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -108,6 +109,22 @@ bool WaitForLoopbackPort(uint16_t Port, TChildProcess& Child, std::chrono::milli
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+uint16_t WaitForReportedPort(TChildProcess& Child, const std::filesystem::path& Output,
+                             const std::string& Pattern, std::chrono::milliseconds Timeout) {
+  const std::regex pattern(Pattern);
+  const auto deadline = std::chrono::steady_clock::now() + Timeout;
+  for (;;) {
+    std::smatch match;
+    const std::string text = ReadTextFile(Output);
+    if (std::regex_search(text, match, pattern)) {
+      const unsigned long port = std::stoul(match[1].str());
+      return port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : 0;
+    }
+    if (!Child.Running() || std::chrono::steady_clock::now() >= deadline) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 std::string ReadTextFile(const std::filesystem::path& Path) {

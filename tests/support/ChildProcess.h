@@ -57,6 +57,15 @@ struct TLoopbackServerSetup {
 std::unique_ptr<TChildProcess> StartLoopbackServer(const TLoopbackServerSetup& Setup,
                                                    uint16_t& Port, std::string& Reason);
 
+// Waits until Child's output (the file Output) says on which port it listens: the first match of
+// Pattern, whose one group is the port. Lets a child bind port 0 itself, so no other program can
+// take a port between a test's look-up and the child's bind. 0 when Child ends or Timeout passes.
+uint16_t WaitForReportedPort(TChildProcess& Child, const std::filesystem::path& Output,
+                             const std::string& Pattern, std::chrono::milliseconds Timeout);
+
+// The regular expression of kyvstation's "serving ..." line, for WaitForReportedPort.
+inline constexpr char kStationServingPattern[] = R"(kyvstation: serving .* on [0-9.]+:([0-9]+))";
+
 // The file's text, "" when it cannot be read.
 std::string ReadTextFile(const std::filesystem::path& Path);
 

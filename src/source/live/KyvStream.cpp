@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
-#include "source/UserMessages.h"
 
 namespace kyv {
 

@@ -13,12 +13,12 @@
 #include <exception>
 #include <utility>
 
+#include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
-#include "source/UserMessages.h"
 #include "source/live/HostResolver.h"
 #include "source/live/PictureSize.h"
 #include "source/live/SocketWait.h"
@@ -189,7 +189,9 @@ void TKyvTCPClient::Connect(const std::string& Address, uint16_t PortNumber) {
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
   peer.sin_port = htons(PortNumber);
-  KYV_ASSERT(::inet_pton(AF_INET, Address.c_str(), &peer.sin_addr) == 1);
+  // Address is the resolver's dotted form, never the user's text.
+  const int parsed = ::inet_pton(AF_INET, Address.c_str(), &peer.sin_addr);
+  KYV_ASSERT(parsed == 1);
   const std::string where = Address + ":" + std::to_string(PortNumber);
   if (::connect(FSocket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
     if (errno != EINPROGRESS)

@@ -5,16 +5,11 @@
 
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
+#include "decoder/Limits.h"
 #include "platform/Errors.h"
 #include "platform/LittleEndian.h"
 
 namespace kyv {
-
-namespace {
-
-constexpr int32_t kDecodeLimit = 0xA00000;
-
-}  // namespace
 
 TPictureSize ReadPictureSize(TFrameView Record) {
   KYV_ASSERT(static_cast<bool>(Record));
@@ -24,8 +19,9 @@ TPictureSize ReadPictureSize(TFrameView Record) {
     throw EKyvError("A key frame payload is too large to decode");
   TDecoderLock lock;
   void* image = nullptr;
-  const int32_t size = UnZipEx(payload.data(), static_cast<int32_t>(payload.size()),
-                               Record.Header().Compression, image, kDecodeLimit);
+  const int32_t size =
+      UnZipEx(payload.data(), static_cast<int32_t>(payload.size()), Record.Header().Compression,
+              image, static_cast<int32_t>(kMaxDecodedBytes));
   if (image == nullptr || size < static_cast<int32_t>(kBitmapHeadersSize))
     throw EKyvError("A key frame decodes to " + std::to_string(size) +
                     " bytes, too few for a bitmap");

@@ -5,6 +5,8 @@
 #include <memory>
 #include <span>
 
+#include "decoder/Limits.h"
+
 namespace kyv {
 
 // One whole message as the framer hands it out. Payload points into the framer's buffer.
@@ -24,7 +26,7 @@ struct TStationMessage {
 class TStationMessageFramer {
  public:
   // Largest Length accepted from a station: anything above is a protocol error.
-  static constexpr uint32_t kMaxLength = 64u << 20;
+  static constexpr uint32_t kMaxLength = static_cast<uint32_t>(kMaxRecordBytes);
   static constexpr size_t kInitialSize = 0x80000;
   // A single receive writes at most this much.
   static constexpr size_t kReceiveChunk = 0x8000;

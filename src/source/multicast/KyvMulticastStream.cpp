@@ -3,12 +3,12 @@
 #include <exception>
 #include <utility>
 
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "log/Log.h"
 #include "platform/Errors.h"
 #include "platform/Window.h"
-#include "play/PlayContext.h"
-#include "source/UserMessages.h"
 #include "source/live/PictureSize.h"
 #include "source/multicast/NetworkInterfaces.h"
 #include "source/multicast/SmsFile.h"

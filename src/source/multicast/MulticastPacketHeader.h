@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decoder/Limits.h"
+
 namespace kyv {
 
 #pragma pack(push, 1)
@@ -36,6 +38,6 @@ inline constexpr size_t kMaxPacketPayload = kMaxDatagramSize - TMulticastPacketH
 
 // The largest message a receiver puts together; a larger one is a loss. It keeps a hostile or
 // damaged head from making a receiver allocate gigabytes.
-inline constexpr uint32_t kMaxMessageSize = 64u << 20;
+inline constexpr uint32_t kMaxMessageSize = static_cast<uint32_t>(kMaxRecordBytes);
 
 }  // namespace kyv

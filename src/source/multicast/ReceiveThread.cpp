@@ -13,11 +13,11 @@
 #include <exception>
 #include <utility>
 
+#include "context/UserMessages.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
-#include "source/UserMessages.h"
 #include "source/multicast/MessageAssembler.h"
 
 namespace kyv {

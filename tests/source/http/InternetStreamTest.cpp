@@ -1,6 +1,9 @@
 // The web stream's address handling and positioning, which need no server.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "decoder/ReaderErrors.h"
 #include "platform/Errors.h"
 #include "source/InternetStream.h"
 #include "source/UrlEscape.h"
@@ -18,8 +21,23 @@ TEST(EscapeUrl, KeepsAsciiAndWritesOtherCharactersAsUtf8Bytes) {
   EXPECT_EQ(EscapeUrl("\xC3\xA9"), "%C3%A9");
 }
 
-TEST(EscapeUrl, EmptyAddressIsAnAssertionFailure) {
-  EXPECT_THROW(EscapeUrl(""), EAssertionFailed);
+// A bad address is the user's mistake: it is refused with its own text and the invalid-address
+// code, never as an assertion failure.
+template <class F>
+void ExpectInvalidAddress(F&& Attempt, const std::string& Shown) {
+  try {
+    Attempt();
+    ADD_FAILURE() << "accepted: " << Shown;
+  } catch (const EAssertionFailed& e) {
+    ADD_FAILURE() << "an assertion failure: " << e.what();
+  } catch (const EKyvError& e) {
+    EXPECT_EQ(e.Code(), reInvalidUrl) << e.what();
+    EXPECT_NE(e.Message().find(Shown), std::string::npos) << e.what();
+  }
+}
+
+TEST(EscapeUrl, RefusesAnEmptyAddress) {
+  ExpectInvalidAddress([] { EscapeUrl(""); }, "empty address");
 }
 
 TEST(InternetStream, SplitsTheAddressWithoutTraffic) {
@@ -37,9 +55,9 @@ TEST(InternetStream, SplitsTheAddressWithoutTraffic) {
 }
 
 TEST(InternetStream, RefusesAddressesItCannotSplit) {
-  EXPECT_THROW(TInternetStream(""), EAssertionFailed);
-  EXPECT_THROW(TInternetStream("no address at all"), EAssertionFailed);
-  EXPECT_THROW(TInternetStream("file:///tmp/x.kyv"), EAssertionFailed);
+  ExpectInvalidAddress([] { TInternetStream(""); }, "empty address");
+  for (const std::string address : {"no address at all", "file:///tmp/x.kyv", "http://"})
+    ExpectInvalidAddress([&] { TInternetStream{address}; }, address);
 }
 
 TEST(InternetStream, SeeksFromBeginningAndCurrentOnly) {

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "context/UserMessages.h"
 #include "decoder/FileFormat.h"
-#include "source/UserMessages.h"
 #include "source/live/StationMessageHeader.h"
 #include "store/FramesBuffer.h"
 #include "writer/BitmapWriter.h"

@@ -6,10 +6,10 @@
 #include "ChildProcess.h"
 #include "LiveTestSupport.h"
 #include "TempFolder.h"
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/ComPtr.h"
-#include "play/PlayContext.h"
-#include "source/UserMessages.h"
 #include "source/live/KyvStream.h"
 #include "support/FrameTimes.h"
 #include "writer/SampleRecording.h"
@@ -42,12 +42,15 @@ const std::filesystem::path& SampleFile() {
 // A kyvstation process on 127.0.0.1 serving the sample with the extra arguments.
 class TStationProcess {
  public:
-  explicit TStationProcess(std::vector<std::string> Extra) : FPort(test::FreeLoopbackPort()) {
-    std::vector<std::string> args = {KYVSTATION_PATH, SampleFile().string(), "--bind", "127.0.0.1",
-                                     "--port",        std::to_string(FPort)};
+  // The station binds port 0 and reports the port it got, so nothing can take it meanwhile.
+  explicit TStationProcess(std::vector<std::string> Extra) {
+    std::vector<std::string> args = {
+        KYVSTATION_PATH, SampleFile().string(), "--bind", "127.0.0.1", "--port", "0"};
     args.insert(args.end(), Extra.begin(), Extra.end());
     FProcess = std::make_unique<test::TChildProcess>(args, FOutput);
-    FReady = FProcess->Started() && test::WaitForLoopbackPort(FPort, *FProcess, kGuard);
+    if (FProcess->Started())
+      FPort = test::WaitForReportedPort(*FProcess, FOutput, test::kStationServingPattern, kGuard);
+    FReady = FPort != 0;
   }
 
   bool Ready() const { return FReady; }
@@ -58,7 +61,7 @@ class TStationProcess {
  private:
   test::TTempFolder FFolder{"kyv_station_out"};
   std::filesystem::path FOutput = FFolder / "output.txt";
-  uint16_t FPort;
+  uint16_t FPort = 0;
   std::unique_ptr<test::TChildProcess> FProcess;
   bool FReady = false;
 };

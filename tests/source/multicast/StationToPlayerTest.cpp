@@ -11,9 +11,9 @@
 
 #include "MulticastTestSupport.h"
 #include "NetNamespace.h"
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "decoder/DecoderCalls.h"
-#include "play/PlayContext.h"
-#include "source/UserMessages.h"
 #include "source/multicast/KyvMulticastStream.h"
 #include "source/multicast/SmsFile.h"
 #include "support/ChildProcess.h"

@@ -8,10 +8,10 @@ namespace kyv {
 
 // Requests to reader threads.
 inline constexpr UINT UM_OPEN = WM_USER + 1;
-inline constexpr UINT UM_READ = WM_USER + 3;       // wParam: time in ms, or -1 to go on
-inline constexpr UINT UM_SEEK = WM_USER + 4;       // wParam: time in ms
+inline constexpr UINT UM_READ = WM_USER + 3;  // wParam: time in ms, or -1 to go on
+inline constexpr UINT UM_SEEK = WM_USER + 4;  // wParam: time in ms
 inline constexpr UINT UM_STOP = WM_USER + 6;
-inline constexpr UINT UM_SEND_TEXT = WM_USER + 16; // wParam: heap block of text, lParam: length
+inline constexpr UINT UM_SEND_TEXT = WM_USER + 16;  // wParam: heap block of text, lParam: length
 
 // Requests to the play thread.
 inline constexpr UINT UM_REPLAY = WM_USER + 5;  // wParam: frames-buffer index to continue at

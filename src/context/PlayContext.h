@@ -13,23 +13,27 @@
 namespace kyv {
 
 class TReadThread;
-class TPlayThread;
 
 // What the control owns for its whole life and every worker of the open source reads. Workers
-// hold a reference and free nothing in it.
+// hold a reference and free nothing in it. It lies below the readers that fill it and the play
+// thread that reads it, so it names neither beyond a declaration.
 //
-// The stores take their own locks. Header is written by the reader's open (before it reports
-// UM_OPENED) and by Reset; others read it afterwards. The thread pointers are borrowed: the
-// control sets them when it creates a worker and clears them before it frees it, so they are
-// atomic for the workers that read them meanwhile.
+// The stores take their own locks. Header is handed over without a lock: a reader writes it
+// only in its open, before it posts UM_OPENED, and opens once; the control reads it after it
+// has taken that UM_OPENED (the window queue's lock orders the two) and makes the play thread
+// only then. Reset writes it with no worker of the source left. So nobody reads Header while
+// it is written, and the control reads nothing of it while a source is still opening.
+//
+// The thread pointers are borrowed: the control sets them when it creates a worker and clears
+// them before it frees it, so they are atomic for the workers that read them meanwhile. Wnd is
+// set by the control while no worker runs.
 struct TPlayContext {
   TFileHeader Header{};
   TFramesBuffer Frames;
   TKeyFramesBuffer KeyFrames;
   TIndexTable Index;
   std::atomic<TReadThread*> Reader{nullptr};
-  std::atomic<TPlayThread*> Player{nullptr};
-  // The play thread as a thread that takes requests; the reader posts UM_REPLAY through it.
+  // The play thread, as a thread that takes requests; the reader posts UM_REPLAY through it.
   std::atomic<TThread*> PlayerThread{nullptr};
   HWND Wnd = 0;
 
