@@ -8,10 +8,10 @@ namespace kyv {
 
 // Requests to reader threads.
 inline constexpr UINT UM_OPEN = WM_USER + 1;
-inline constexpr UINT UM_READ = WM_USER + 3;  // wParam: time in ms, or -1 to go on
-inline constexpr UINT UM_SEEK = WM_USER + 4;  // wParam: time in ms
+inline constexpr UINT UM_READ = WM_USER + 3;       // wParam: time in ms, or -1 to go on
+inline constexpr UINT UM_SEEK = WM_USER + 4;       // wParam: time in ms
 inline constexpr UINT UM_STOP = WM_USER + 6;
-inline constexpr UINT UM_SEND_TEXT = WM_USER + 16;  // wParam: heap block of text, lParam: length
+inline constexpr UINT UM_SEND_TEXT = WM_USER + 16; // wParam: heap block of text, lParam: length
 
 // Requests to the play thread.
 inline constexpr UINT UM_REPLAY = WM_USER + 5;  // wParam: frames-buffer index to continue at
@@ -32,9 +32,8 @@ inline constexpr UINT UM_MARKER = WM_USER + 13;
 inline constexpr UINT UM_DIRTY = WM_USER + 14;     // wParam Left<<16|Top, lParam Right<<16|Bottom
 inline constexpr UINT UM_POSITION = WM_USER + 15;  // wParam: position in ms
 inline constexpr UINT UM_END = WM_USER + 19;
-inline constexpr UINT UM_NAIL = WM_USER + 100;  // wParam: TNailRecord, freed by the handler
-inline constexpr UINT UM_LOAD_NAILS =
-    WM_USER + 101;  // wParam: heap std::string, a thumbnail folder
+inline constexpr UINT UM_NAIL = WM_USER + 100;        // wParam: TNailRecord, freed by the handler
+inline constexpr UINT UM_LOAD_NAILS = WM_USER + 101;  // wParam: heap std::string, a folder
 inline constexpr UINT UM_LEAVE_FULLSCREEN = WM_USER + 105;
 inline constexpr UINT UM_ENTER_FULLSCREEN = WM_USER + 108;
 inline constexpr UINT UM_RELAYOUT = WM_USER + 400;
