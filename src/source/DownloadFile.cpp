@@ -153,6 +153,10 @@ bool DownloadFile(TInternetSession& Internet, const std::string& Url, const std:
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
 
   bool ok = result == CURLE_OK && copy.OpenFile() && (copy.Filled == 0 || copy.FlushBlock());
+  // A broken transfer keeps what arrived, as a partial file.
+  if (result != CURLE_OK && copy.Failure.empty() && !copy.TooLong && copy.Fd >= 0 &&
+      copy.Filled > 0)
+    copy.FlushBlock();
   if (copy.Fd >= 0 && ::close(copy.Fd) != 0 && ok) {
     copy.Failure = "cannot write " + LocalPath + ": " + std::strerror(errno);
     ok = false;
