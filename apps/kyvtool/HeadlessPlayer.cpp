@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "decoder/ReaderErrors.h"
+#include "platform/CacheFolder.h"
 #include "platform/Errors.h"
 #include "source/Address.h"
+#include "source/DescriptionDownload.h"
 #include "source/FileThread.h"
 #include "source/UserMessages.h"
 #include "source/live/KyvStream.h"
@@ -35,7 +37,7 @@ THeadlessPlayer::~THeadlessPlayer() {
 
 void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds Timeout) {
   Close();
-  const std::string address = NormalizeAddress(Address);
+  std::string address = NormalizeAddress(Address);
   switch (ChooseReader(address)) {
     case rkLiveTcp:
       FReader = TThread::Create<TKyvStream>(FContext);
@@ -46,8 +48,10 @@ void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds
       FLive = true;
       break;
     case rkMulticastRemote:
-      throw EKyvError("A multicast description on a web server must be downloaded first: " +
-                      address);
+      address = FetchDescriptionFile(address);
+      FReader = TThread::Create<TKyvMulticastStream>(FContext);
+      FLive = true;
+      break;
     case rkFile:
       FReader = TThread::Create<TFileThread>(FContext);
       FLive = false;
@@ -61,6 +65,12 @@ void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds
     throw EKyvError("The source did not answer within " + std::to_string(Timeout.count()) +
                     " ms: " + address);
   }
+}
+
+std::string THeadlessPlayer::FetchDescriptionFile(const std::string& Address) const {
+  std::string folder = FCacheFolder.empty() ? CacheFolder() : FCacheFolder;
+  if (folder.back() != '/') folder += '/';
+  return DownloadDescriptionFile(Address, folder);
 }
 
 void THeadlessPlayer::CreatePlayer() {

@@ -17,7 +17,9 @@
 
 #include "nails/NailsSink.h"
 #include "platform/CacheFolder.h"
+#include "platform/Errors.h"
 #include "platform/Window.h"
+#include "source/DescriptionDownload.h"
 #include "source/Download.h"
 #include "source/DownloadFile.h"
 #include "source/UserMessages.h"
@@ -142,6 +144,8 @@ class Download : public ::testing::Test {
     WriteAll(root / "whole/nails/n1.jpg", ImageBytes("n1.jpg"));
     WriteAll(root / "whole/nails/n2.jpg", ImageBytes("n2.jpg"));
     WriteAll(root / "missing/nails.xml", "0=gone.jpg\n");
+    WriteAll(root / "group.sms", "[Address]\nip=239.1.2.3\nport=5000\n");
+    WriteAll(root / "huge.sms", std::string(kMaxDescriptionFileBytes + 1, ';'));
     FServer = std::make_unique<test::TNginxServer>(root);
   }
   static void TearDownTestSuite() {
@@ -272,6 +276,21 @@ TEST_F(Download, DownloadFileCases) {
   fs::create_symlink(FCacheParent.Path() / "target", local);
   EXPECT_FALSE(DownloadFile(internet, FServer->Url("split.txt"), local, 1 << 20, &reason));
   EXPECT_FALSE(fs::exists(FCacheParent.Path() / "target"));
+}
+
+TEST_F(Download, DescriptionFilesGoToTheCacheFolder) {
+  EXPECT_EQ(DownloadDescriptionFile(FServer->Url("group.sms"), FCache), FCache + "Kavrindel.sms");
+  EXPECT_EQ(ReadAll(FCache + "Kavrindel.sms"), ReadAll(FRoot->Path() / "group.sms"));
+  fs::remove(FCache + "Kavrindel.sms");
+  for (const char* name : {"huge.sms", "absent.sms"}) {
+    try {
+      DownloadDescriptionFile(FServer->Url(name), FCache);
+      ADD_FAILURE() << name;
+    } catch (const EKyvError& e) {
+      EXPECT_EQ(e.Message(), "Fail to download file: " + FServer->Url(name));
+    }
+  }
+  EXPECT_FALSE(fs::exists(FCache + "Kavrindel.sms"));  // neither failure left a file
 }
 
 TEST(DownloadRequest, AsksPastEveryCache) {
