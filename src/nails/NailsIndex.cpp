@@ -8,6 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/TextLines.h"
+
 namespace kyv {
 namespace {
 
@@ -35,16 +37,7 @@ void Pick(size_t n, size_t lo, size_t hi, std::vector<size_t>& chosen) {
 
 std::vector<std::string_view> SplitNailsLines(std::string_view Text) {
   if (Text.substr(0, kUtf8Mark.size()) == kUtf8Mark) Text.remove_prefix(kUtf8Mark.size());
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < Text.size(); ++i) {
-    if (Text[i] != '\r' && Text[i] != '\n') continue;
-    lines.push_back(Text.substr(start, i - start));
-    if (Text[i] == '\r' && i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < Text.size()) lines.push_back(Text.substr(start));
-  return lines;
+  return SplitLines(Text);
 }
 
 std::vector<size_t> ChooseNailLines(size_t LineCount) {
