@@ -88,14 +88,19 @@ std::vector<TNailEntry> ChooseNailEntries(const std::vector<std::string_view>& L
   if (Dir.empty() || Dir.back() != '/') Dir += '/';
   Dir += "nails/";
   std::vector<TNailEntry> entries;
-  // The first line of each time text, found once rather than by a scan per entry.
+  const std::vector<size_t> chosen = ChooseNailLines(Lines.size());
+  // The first line of each chosen time text, found in one pass; the map holds at most 120
+  // texts however long the index.
   std::unordered_map<std::string_view, size_t> firstOfTime;
-  firstOfTime.reserve(Lines.size());
-  for (size_t i = 0; i < Lines.size(); ++i)
-    if (Lines[i].find('=') != std::string_view::npos)
-      firstOfTime.emplace(NailTimeText(Lines[i]), i);
+  for (const size_t line : chosen)
+    if (NailValue(Lines[line])) firstOfTime.emplace(NailTimeText(Lines[line]), line);
+  for (size_t i = 0; i < Lines.size(); ++i) {
+    if (!NailValue(Lines[i])) continue;
+    const auto found = firstOfTime.find(NailTimeText(Lines[i]));
+    if (found != firstOfTime.end() && i < found->second) found->second = i;
+  }
 
-  for (const size_t line : ChooseNailLines(Lines.size())) {
+  for (const size_t line : chosen) {
     std::string_view text = Lines[line];
     while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
     while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);

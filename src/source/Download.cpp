@@ -91,19 +91,18 @@ void TDownload::Execute() {
 int TDownload::CopyImages(TInternetSession& Internet) {
   const std::optional<std::string> text = ReadNailsFile(FLocalFolder + "nails.xml");
   if (!text) return 0;
-  const std::vector<std::string_view> lines = SplitNailsLines(*text);
-  // The value of the first line of each name, names compared without regard to case.
+  // The value of the first line of each name, names compared without regard to case. Filled as
+  // the lines are taken, since the first line of a name never comes after one that has it, so
+  // the map grows only with the work done.
   std::unordered_map<std::string, std::string_view> values;
-  for (const std::string_view line : lines)
-    if (const auto value = NailValue(line)) values.emplace(LowerAscii(NailTimeText(line)), *value);
-
   int copied = 0;
-  for (const std::string_view line : lines) {
+  for (const std::string_view line : SplitNailsLines(*text)) {
     if (Terminated()) break;
-    // A line without '=' has an empty name, which finds the first line that starts with '='.
-    const std::string name = NailValue(line) ? LowerAscii(NailTimeText(line)) : std::string();
-    const auto found = values.find(name);
-    const std::string_view value = found != values.end() ? found->second : std::string_view();
+    // A line without '=' has no name and so no value.
+    const std::optional<std::string_view> own = NailValue(line);
+    if (!own) break;
+    const std::string_view value =
+        values.emplace(LowerAscii(NailTimeText(line)), *own).first->second;
     if (value.empty()) break;
     const std::string request = FRemoteFolder + "\\" + std::string(value);
     if (!IsPlainFileName(value)) {
