@@ -47,7 +47,7 @@ TDownload::TDownload(std::string RemoteFolder, std::string LocalFolder, HWND Nai
                      TInternetTimeouts Timeouts)
     : FRemoteFolder(std::move(RemoteFolder)),
       FLocalFolder(std::move(LocalFolder)),
-      FNailsWindow(NailsWindow),
+      FNails(NailsWindow),
       FTimeouts(Timeouts) {}
 
 std::string TDownload::RemoteFolderOf(std::string_view Address) {
@@ -85,7 +85,7 @@ void TDownload::Execute() {
   const int copied = CopyImages(internet);
   // A download freed before its end belongs to a recording no longer shown: its thumbnails
   // must not replace those of the next one.
-  if (copied > 0 && !Terminated()) PostLoadNails(FNailsWindow, FLocalFolder);
+  if (copied > 0 && !Terminated()) PostLoadNails(FNails, FLocalFolder);
 }
 
 int TDownload::CopyImages(TInternetSession& Internet) {

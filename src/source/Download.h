@@ -57,7 +57,7 @@ class TDownload : public TThread {
 
   const std::string FRemoteFolder;
   const std::string FLocalFolder;
-  const HWND FNailsWindow;
+  const HWND FNails;  // the thumbnail strip, reached through its window's queue
   const TInternetTimeouts FTimeouts;
   std::atomic<bool> FIndexCopied{false};
   std::atomic<int> FCopied{0};
