@@ -3,10 +3,8 @@
 #include <algorithm>
 
 #include "decoder/ReaderErrors.h"
-#include "platform/CacheFolder.h"
 #include "platform/Errors.h"
 #include "source/Address.h"
-#include "source/DescriptionDownload.h"
 #include "source/FileThread.h"
 #include "source/UserMessages.h"
 #include "source/live/KyvStream.h"
@@ -37,7 +35,7 @@ THeadlessPlayer::~THeadlessPlayer() {
 
 void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds Timeout) {
   Close();
-  std::string address = NormalizeAddress(Address);
+  const std::string address = NormalizeAddress(Address);
   switch (ChooseReader(address)) {
     case rkLiveTcp:
       FReader = TThread::Create<TKyvStream>(FContext);
@@ -48,10 +46,8 @@ void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds
       FLive = true;
       break;
     case rkMulticastRemote:
-      address = FetchDescriptionFile(address);
-      FReader = TThread::Create<TKyvMulticastStream>(FContext);
-      FLive = true;
-      break;
+      throw EKyvError("A multicast description on a web server must be downloaded first: " +
+                      address);
     case rkFile:
       FReader = TThread::Create<TFileThread>(FContext);
       FLive = false;
@@ -65,12 +61,6 @@ void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds
     throw EKyvError("The source did not answer within " + std::to_string(Timeout.count()) +
                     " ms: " + address);
   }
-}
-
-std::string THeadlessPlayer::FetchDescriptionFile(const std::string& Address) const {
-  std::string folder = FCacheFolder.empty() ? CacheFolder() : FCacheFolder;
-  if (folder.back() != '/') folder += '/';
-  return DownloadDescriptionFile(Address, folder);
 }
 
 void THeadlessPlayer::CreatePlayer() {

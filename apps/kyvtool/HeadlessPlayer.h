@@ -70,8 +70,6 @@ class THeadlessPlayer {
   void Handle(const TMessage& Message);
   [[noreturn]] void RaiseSourceError(int Code);
   void CreatePlayer();
-  // A description file on a web server, copied into the cache folder; the local path.
-  std::string FetchDescriptionFile(const std::string& Address) const;
 
   TDecoderUsage FDecoder;
   const std::string FCacheFolder;
