@@ -23,6 +23,11 @@ void PrintUsage(std::ostream& out) {
          "                    recording time\n"
          "  render ADDRESS --at MS -o OUT.png\n"
          "                    seeks to MS and writes the picture shown there\n"
+         "  nails FOLDER|ADDRESS\n"
+         "                    prints the thumbnails a player shows, one line each: seconds,\n"
+         "                    a tab, the image path; for a web address (of a recording or\n"
+         "                    its folder) downloads them into the cache folder first; exit\n"
+         "                    status 1 when the index could not be downloaded\n"
          "  --help            this text\n"
          "\n"
          "Records are numbered from 0. Exit status 2 means a wrong command line.\n";
@@ -70,6 +75,7 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (verb == "make-sample") return RunMakeSample(rest, out, err);
     if (verb == "play") return RunPlay(rest, out, err);
     if (verb == "render") return RunRender(rest, out, err);
+    if (verb == "nails") return RunNails(rest, out, err);
   } catch (const std::exception& e) {
     err << "kyvtool " << verb << ": " << e.what() << "\n";
     return kExitBad;

@@ -1,8 +1,10 @@
 #include "control/PlayerCore.h"
 
 #include "context/UserMessages.h"
+#include "platform/CacheFolder.h"
 #include "platform/Errors.h"
 #include "source/Address.h"
+#include "source/DescriptionDownload.h"
 #include "source/FileThread.h"
 #include "source/live/KyvStream.h"
 #include "source/multicast/KyvMulticastStream.h"
@@ -52,7 +54,13 @@ void TPlayerCore::Open(const std::string& Address) {
       FLive = true;
       break;
     case rkMulticastRemote:
-      throw EKyvError("A multicast description on a web server must be downloaded first: " + FUrl);
+      // The description is read from a local copy, as one on disk is.
+      FUrl = DownloadDescriptionFile(FUrl, FCacheFolder.empty()         ? CacheFolder()
+                                           : FCacheFolder.back() == '/' ? FCacheFolder
+                                                                        : FCacheFolder + '/');
+      FReader = TThread::Create<TKyvMulticastStream>(FContext);
+      FLive = true;
+      break;
     case rkFile:
       FReader = TThread::Create<TFileThread>(FContext);
       FLive = false;

@@ -10,6 +10,7 @@
 #include "decoder/DecoderCalls.h"
 #include "decoder/Limits.h"
 #include "log/Log.h"
+#include "platform/CacheFolder.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Messages.h"
@@ -22,8 +23,10 @@ namespace kyv {
 
 namespace {
 
+// Empty for an empty folder: the per-user cache folder is then looked up (and made) only when a
+// dump is written.
 std::string DumpFileIn(std::string Folder) {
-  if (Folder.empty()) Folder = TempFolder();
+  if (Folder.empty()) return {};
   if (Folder.back() != '/' && Folder.back() != '\\') Folder += '/';
   return Folder + "dump.txt";
 }
@@ -538,7 +541,7 @@ void TPlayThread::ReportAbnormalBuffer(uint32_t KeyTime, uint32_t Target) {
     GlobalLog().AddLine(line);  // a code set without the colon still gets the numbers
   }
   try {
-    frames.SaveToFile(FDumpFile);
+    frames.SaveToFile(FDumpFile.empty() ? DumpFileIn(CacheFolder()) : FDumpFile);
   } catch (const std::exception& e) {
     GlobalLog().AddLine(e.what());
   }

@@ -49,7 +49,7 @@ class TPlayThread : public TThread {
   static constexpr WPARAM kResume = 1;
 
   // CacheFolder (ending in a separator or not) receives "dump.txt" when a seek finds the buffer
-  // in a state it cannot render from; empty means the temporary folder.
+  // in a state it cannot render from; empty means the per-user cache folder.
   explicit TPlayThread(TPlayContext& Context, std::string CacheFolder = {});
   ~TPlayThread() override;
 

@@ -13,6 +13,7 @@
 #include "decoder/ReaderErrors.h"
 #include "platform/Errors.h"
 #include "platform/Event.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/TempFolder.h"
 #include "writer/SampleRecording.h"
 
@@ -124,15 +125,31 @@ TEST_F(TPlayerCoreTest, AFailedOpenIsReportedAndTheCoreOpensAgainAfterwards) {
   EXPECT_NE(Core.Player(), nullptr);
 }
 
-TEST_F(TPlayerCoreTest, AnAddressNoReaderTakesFailsAndLeavesTheCoreClosed) {
+TEST(TPlayerCoreDescription, ARemoteDescriptionIsFetchedIntoTheCacheOrTheOpenFails) {
+  test::TTempFolder cache("kyv_core_cache");
+  // Not a group, so the reader refuses it without joining anything on this machine.
+  const std::string sms = "[Address]\r\nip=10.0.0.1\r\nport=5000\r\n";
+  test::TScriptedHttpServer good(std::vector<uint8_t>(sms.begin(), sms.end()));
+  const std::string page = "<!DOCTYPE html><html>moved</html>";
+  test::TScriptedHttpServer html(std::vector<uint8_t>(page.begin(), page.end()));
+  ASSERT_TRUE(good.Started() && html.Started());
+
+  TPlayerCore core(cache.Path().string());
+  core.Open(good.Url("/live/group.sms"));
+  EXPECT_EQ(core.Phase(), spOpening);
+  EXPECT_EQ(core.Url(), (cache.Path() / "Kavrindel.sms").string());
+  EXPECT_TRUE(core.IsLive());
+  core.Close();
+
+  const std::string address = html.Url("/live/group.sms");
   try {
-    Core.Open("http://127.0.0.1:1/group.sms");
-    FAIL() << "a remote description opened without being fetched";
+    core.Open(address);
+    ADD_FAILURE() << "a page in place of the description opened";
   } catch (const EKyvError& e) {
-    EXPECT_NE(std::string(e.what()).find("http://127.0.0.1:1/group.sms"), std::string::npos);
+    EXPECT_EQ(std::string(e.what()), "Fail to download file: " + address);
   }
-  EXPECT_EQ(Core.Phase(), spClosed);
-  EXPECT_EQ(Core.Reader(), nullptr);
+  EXPECT_EQ(core.Phase(), spClosed);
+  EXPECT_EQ(core.Reader(), nullptr);
 }
 
 TEST_F(TPlayerCoreTest, ChangedAreasWaitingTogetherAreMergedIntoOne) {

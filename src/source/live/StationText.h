@@ -5,12 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/TextLines.h"  // SplitLines, which the login exchange uses too
+
 namespace kyv {
 
 // Texts of the station's login exchange. Pure functions: any thread.
-
-// The lines of Text, split at CR LF, LF or a lone CR; a last line without an end counts too.
-std::vector<std::string_view> SplitLines(std::string_view Text);
 
 // The value of the first "Name=Value" line of Text whose name equals Name but for the case of
 // ASCII letters: everything after the first "=", unchanged. nullopt when no line has the name.
