@@ -10,7 +10,7 @@
 #include "LiveTestSupport.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Clock.h"
-#include "platform/ComPtr.h"
+#include "com/ComPtr.h"
 #include "platform/System.h"
 #include "play/PlayContext.h"
 #include "source/UserMessages.h"
@@ -48,7 +48,7 @@ class LiveStream : public ::testing::Test {
 
   TWindow Window;
   TPlayContext Context;
-  TComPtr<TEventSink> Sink = MakeCom<TEventSink>();
+  TComPtr<TEventSink> Sink = com::MakeCom<TEventSink>();
   TScriptedStation Station;
   TThreadPtr<TKyvStream> Stream;  // last: stopped before everything it uses
 };

@@ -7,7 +7,7 @@
 #include "LiveTestSupport.h"
 #include "TempFolder.h"
 #include "decoder/ReaderErrors.h"
-#include "platform/ComPtr.h"
+#include "com/ComPtr.h"
 #include "play/PlayContext.h"
 #include "source/UserMessages.h"
 #include "source/live/KyvStream.h"
@@ -80,7 +80,7 @@ struct TPlayer {
 
   TWindow Window;
   TPlayContext Context;
-  TComPtr<TEventSink> Sink = MakeCom<TEventSink>();
+  TComPtr<TEventSink> Sink = com::MakeCom<TEventSink>();
   TThreadPtr<TKyvStream> Stream;
 };
 
