@@ -589,6 +589,12 @@ struct ITypeLib : IUnknown {
 extern "C" {
 #else /* C: each interface is a pointer to its table, each member takes the object first. */
 
+struct IClassFactory;
+struct IConnectionPoint;
+struct IConnectionPointContainer;
+struct IErrorInfo;
+struct ISupportErrorInfo;
+
 #define KYV_IUNKNOWN_MEMBERS(T)                                       \
   HRESULT (*QueryInterface)(T * This, REFIID riid, void** ppvObject); \
   ULONG (*AddRef)(T * This);                                          \

@@ -218,6 +218,7 @@ struct IKyvPlayer : IDispatch {
 extern "C" {
 #else
 
+struct IKyvPlayer;
 typedef struct IKyvPlayerVtbl {
   KYV_IDISPATCH_MEMBERS(struct IKyvPlayer);
   HRESULT (*get_Visible)(struct IKyvPlayer* This, VARIANT_BOOL* Value);

@@ -127,6 +127,7 @@ std::string WriteKyvPlayerHeader(const com::TLibraryData& Library) {
     out << "  virtual HRESULT " << SlotName(func) << "(" << Parameters(func) << ") = 0;\n";
   out << "\n protected:\n  ~" << player.Name << "() = default;\n};\n\n";
   out << "extern \"C\" {\n#else\n\n";
+  out << "struct " << player.Name << ";\n";
   out << "typedef struct " << player.Name << "Vtbl {\n  KYV_IDISPATCH_MEMBERS(struct "
       << player.Name << ");\n";
   for (const TFuncData& func : player.Funcs) {
