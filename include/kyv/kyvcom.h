@@ -431,8 +431,13 @@ KYV_STATIC_ASSERT(sizeof(CONNECTDATA) == 16, "CONNECTDATA is 16 bytes");
 
 /* ---- Interface identifiers ------------------------------------------------------------------ */
 
+#ifdef __cplusplus
+#define KYV_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+  static constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+#else
 #define KYV_DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
   static const GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+#endif
 
 KYV_DEFINE_GUID(IID_NULL, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
 KYV_DEFINE_GUID(IID_IUnknown, 0x00000000, 0x0000, 0x0000, 0xC0, 0, 0, 0, 0, 0, 0, 0x46);
@@ -604,9 +609,9 @@ struct ISupportErrorInfo;
   KYV_IUNKNOWN_MEMBERS(T);                                                                       \
   HRESULT (*GetTypeInfoCount)(T * This, UINT * pctinfo);                                         \
   HRESULT (*GetTypeInfo)(T * This, UINT iTInfo, LCID lcid, struct ITypeInfo * *ppTInfo);         \
-  HRESULT (*GetIDsOfNames)                                                                       \
+  HRESULT(*GetIDsOfNames)                                                                        \
   (T * This, REFIID riid, LPOLESTR * rgszNames, UINT cNames, LCID lcid, DISPID * rgDispId);      \
-  HRESULT (*Invoke)                                                                              \
+  HRESULT(*Invoke)                                                                               \
   (T * This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS * pDispParams, \
    VARIANT * pVarResult, EXCEPINFO * pExcepInfo, UINT * puArgErr)
 
@@ -626,7 +631,7 @@ typedef struct IDispatch {
 
 typedef struct IClassFactoryVtbl {
   KYV_IUNKNOWN_MEMBERS(struct IClassFactory);
-  HRESULT (*CreateInstance)
+  HRESULT(*CreateInstance)
   (struct IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObject);
   HRESULT (*LockServer)(struct IClassFactory* This, int32_t fLock);
 } IClassFactoryVtbl;
@@ -639,7 +644,7 @@ struct IConnectionPointContainer;
 typedef struct IConnectionPointVtbl {
   KYV_IUNKNOWN_MEMBERS(struct IConnectionPoint);
   HRESULT (*GetConnectionInterface)(struct IConnectionPoint* This, IID* pIID);
-  HRESULT (*GetConnectionPointContainer)
+  HRESULT(*GetConnectionPointContainer)
   (struct IConnectionPoint* This, struct IConnectionPointContainer** ppCPC);
   HRESULT (*Advise)(struct IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
   HRESULT (*Unadvise)(struct IConnectionPoint* This, DWORD dwCookie);
@@ -651,9 +656,9 @@ typedef struct IConnectionPoint {
 
 typedef struct IConnectionPointContainerVtbl {
   KYV_IUNKNOWN_MEMBERS(struct IConnectionPointContainer);
-  HRESULT (*EnumConnectionPoints)
+  HRESULT(*EnumConnectionPoints)
   (struct IConnectionPointContainer* This, struct IEnumConnectionPoints** ppEnum);
-  HRESULT (*FindConnectionPoint)
+  HRESULT(*FindConnectionPoint)
   (struct IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
 } IConnectionPointContainerVtbl;
 typedef struct IConnectionPointContainer {
@@ -686,25 +691,25 @@ typedef struct ITypeInfoVtbl {
   HRESULT (*GetTypeComp)(struct ITypeInfo* This, void** ppTComp);
   HRESULT (*GetFuncDesc)(struct ITypeInfo* This, UINT index, FUNCDESC** ppFuncDesc);
   HRESULT (*GetVarDesc)(struct ITypeInfo* This, UINT index, VARDESC** ppVarDesc);
-  HRESULT (*GetNames)
+  HRESULT(*GetNames)
   (struct ITypeInfo* This, MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames);
   HRESULT (*GetRefTypeOfImplType)(struct ITypeInfo* This, UINT index, HREFTYPE* pRefType);
   HRESULT (*GetImplTypeFlags)(struct ITypeInfo* This, UINT index, int32_t* pImplTypeFlags);
-  HRESULT (*GetIDsOfNames)
+  HRESULT(*GetIDsOfNames)
   (struct ITypeInfo* This, LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId);
-  HRESULT (*Invoke)
+  HRESULT(*Invoke)
   (struct ITypeInfo* This, void* pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
    VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr);
-  HRESULT (*GetDocumentation)
+  HRESULT(*GetDocumentation)
   (struct ITypeInfo* This, MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
    DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
-  HRESULT (*GetDllEntry)
+  HRESULT(*GetDllEntry)
   (struct ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,
    WORD* pwOrdinal);
   HRESULT (*GetRefTypeInfo)(struct ITypeInfo* This, HREFTYPE hRefType, struct ITypeInfo** ppTInfo);
-  HRESULT (*AddressOfMember)
+  HRESULT(*AddressOfMember)
   (struct ITypeInfo* This, MEMBERID memid, INVOKEKIND invKind, void** ppv);
-  HRESULT (*CreateInstance)
+  HRESULT(*CreateInstance)
   (struct ITypeInfo* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObj);
   HRESULT (*GetMops)(struct ITypeInfo* This, MEMBERID memid, BSTR* pBstrMops);
   HRESULT (*GetContainingTypeLib)(struct ITypeInfo* This, void** ppTLib, UINT* pIndex);
@@ -724,11 +729,11 @@ typedef struct ITypeLibVtbl {
   HRESULT (*GetTypeInfoOfGuid)(struct ITypeLib* This, REFGUID guid, ITypeInfo** ppTinfo);
   HRESULT (*GetLibAttr)(struct ITypeLib* This, TLIBATTR** ppTLibAttr);
   HRESULT (*GetTypeComp)(struct ITypeLib* This, void** ppTComp);
-  HRESULT (*GetDocumentation)
+  HRESULT(*GetDocumentation)
   (struct ITypeLib* This, int32_t index, BSTR* pBstrName, BSTR* pBstrDocString,
    DWORD* pdwHelpContext, BSTR* pBstrHelpFile);
   HRESULT (*IsName)(struct ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, int32_t* pfName);
-  HRESULT (*FindName)
+  HRESULT(*FindName)
   (struct ITypeLib* This, LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo,
    MEMBERID* rgMemId, USHORT* pcFound);
   void (*ReleaseTLibAttr)(struct ITypeLib* This, TLIBATTR* pTLibAttr);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "com/GuidText.h"
 #include "com/Registry.h"
 #include "com/Utf.h"
 
@@ -44,12 +45,6 @@ class TLoadedLibraries {
 TLoadedLibraries& Libraries() {
   static TLoadedLibraries* libraries = new TLoadedLibraries;  // lives as long as the libraries
   return *libraries;
-}
-
-std::string GuidText(const GUID& Guid) {
-  OLECHAR text[39];
-  StringFromGUID2(Guid, text, 39);
-  return Utf16ToUtf8(std::u16string_view(text, 38));
 }
 
 }  // namespace

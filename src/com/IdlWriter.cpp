@@ -6,15 +6,15 @@
 
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
+#include "com/GuidText.h"
 
 namespace kyv::com {
 
 namespace {
 
-std::string GuidText(const GUID& Guid) {
-  OLECHAR wide[39];
-  StringFromGUID2(Guid, wide, 39);
-  return std::string(wide + 1, wide + 37);  // without the braces
+// IDL writes identifiers without braces.
+std::string Uuid(const GUID& Guid) {
+  return GuidText(Guid).substr(1, 36);
 }
 
 // A help string's quotes and backslashes escaped.
@@ -67,7 +67,7 @@ class TIdlPrinter {
     Info.ReleaseTypeAttr(attr);
     TBstr name, help;
     Info.GetDocumentation(MEMBERID_NIL, name.Receive(), help.Receive(), nullptr, nullptr);
-    std::vector<std::string> attributes = {"uuid(" + GuidText(type.guid) + ")"};
+    std::vector<std::string> attributes = {"uuid(" + Uuid(type.guid) + ")"};
     attributes.push_back("version(" + std::to_string(type.wMajorVerNum) + "." +
                          std::to_string(type.wMinorVerNum) + ")");
     if (help.Get() != nullptr) attributes.push_back("helpstring(" + Quoted(help) + ")");

@@ -23,6 +23,14 @@ struct TTypeRef {
   bool Pointer = false;
 };
 
+// The base kinds as the IDL names them.
+inline constexpr TTypeRef kTypeBool{VT_BOOL, "VARIANT_BOOL"};
+inline constexpr TTypeRef kTypeLong{VT_I4, "long"};
+inline constexpr TTypeRef kTypeShort{VT_I2, "short"};
+inline constexpr TTypeRef kTypeText{VT_BSTR, "BSTR"};
+inline constexpr TTypeRef kTypeInt64{VT_I8, "int64"};
+inline constexpr uint16_t kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+
 // Types of the standard OLE library that a library may use: references to them (hreftype)
 // start here, beyond any library's own types.
 inline constexpr int kFirstImported = 0x10000;

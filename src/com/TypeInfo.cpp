@@ -49,14 +49,6 @@ void Describe(const TTypeRef& Type, bool ByPointer, TYPEDESC& Out, TYPEDESC* Poi
   Out = current;
 }
 
-HRESULT Text(const char* Utf8, BSTR* Out) {
-  if (Out == nullptr) return S_OK;
-  *Out = nullptr;
-  if (Utf8 == nullptr) return S_OK;
-  *Out = SysAllocStringUtf8(Utf8);
-  return *Out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
 }  // namespace
 
 TTypeInfo::TTypeInfo(const TLibraryData& Library, int Index)
@@ -153,15 +145,15 @@ HRESULT TTypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, U
     if (func.Kind == INVOKE_PROPERTYPUT && FindFunc(FType, memid, INVOKE_PROPERTYGET) >= 0)
       continue;
     UINT count = 0;
-    if (cMaxNames > count) Text(func.Name, &rgBstrNames[count++]);
+    if (cMaxNames > count) TextToBstr(func.Name, &rgBstrNames[count++]);
     for (const TParamData& param : func.Params)
-      if (param.Name != nullptr && cMaxNames > count) Text(param.Name, &rgBstrNames[count++]);
+      if (param.Name != nullptr && cMaxNames > count) TextToBstr(param.Name, &rgBstrNames[count++]);
     *pcNames = count;
     return S_OK;
   }
   if (memid >= kFirstValueId && static_cast<size_t>(memid - kFirstValueId) < FType.Values.size()) {
     if (cMaxNames > 0) {
-      Text(FType.Values[static_cast<size_t>(memid - kFirstValueId)].Name, &rgBstrNames[0]);
+      TextToBstr(FType.Values[static_cast<size_t>(memid - kFirstValueId)].Name, &rgBstrNames[0]);
       *pcNames = 1;
     }
     return S_OK;
@@ -213,8 +205,8 @@ HRESULT TTypeInfo::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstr
   }
   if (pdwHelpContext != nullptr) *pdwHelpContext = 0;
   if (pBstrHelpFile != nullptr) *pBstrHelpFile = nullptr;
-  if (const HRESULT result = Text(name, pBstrName); FAILED(result)) return result;
-  return Text(help, pBstrDocString);
+  if (const HRESULT result = TextToBstr(name, pBstrName); FAILED(result)) return result;
+  return TextToBstr(help, pBstrDocString);
 }
 
 HRESULT TTypeInfo::GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) {

@@ -8,16 +8,6 @@
 
 namespace kyv::com {
 
-namespace {
-
-HRESULT Text(const char* Utf8, BSTR* Out) {
-  if (Out == nullptr) return S_OK;
-  *Out = Utf8 != nullptr ? SysAllocStringUtf8(Utf8) : nullptr;
-  return Utf8 == nullptr || *Out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-}  // namespace
-
 UINT TTypeLib::GetTypeInfoCount() {
   return static_cast<UINT>(FLibrary.Types.size());
 }
@@ -77,8 +67,8 @@ HRESULT TTypeLib::GetDocumentation(int32_t index, BSTR* pBstrName, BSTR* pBstrDo
   const char* help = index < 0 ? FLibrary.Help : FLibrary.Types[static_cast<size_t>(index)].Help;
   if (pdwHelpContext != nullptr) *pdwHelpContext = 0;
   if (pBstrHelpFile != nullptr) *pBstrHelpFile = nullptr;
-  if (const HRESULT result = Text(name, pBstrName); FAILED(result)) return result;
-  return Text(help, pBstrDocString);
+  if (const HRESULT result = TextToBstr(name, pBstrName); FAILED(result)) return result;
+  return TextToBstr(help, pBstrDocString);
 }
 
 HRESULT TTypeLib::IsName(LPOLESTR szNameBuf, ULONG, int32_t* pfName) {

@@ -17,6 +17,12 @@ bool SameNameNoCase(std::u16string_view A, std::string_view B) noexcept {
   return true;
 }
 
+HRESULT TextToBstr(const char* Utf8, BSTR* Out) {
+  if (Out == nullptr) return S_OK;
+  *Out = Utf8 != nullptr ? SysAllocStringUtf8(Utf8) : nullptr;
+  return Utf8 == nullptr || *Out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
 int FindFunc(const TTypeData& Type, DISPID Id, INVOKEKIND Kind) noexcept {
   for (size_t i = 0; i < Type.Funcs.size(); ++i)
     if (Type.Funcs[i].Id == Id && Type.Funcs[i].Kind == Kind) return static_cast<int>(i);

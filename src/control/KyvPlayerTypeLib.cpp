@@ -14,20 +14,20 @@ using com::TTypeRef;
 
 // Parameter and result types. Enumerations travel as 32-bit integers, OLE_COLOR as an
 // unsigned one, IFontDisp as a dispatch pointer (the last two come from the standard library).
-constexpr TTypeRef kBool{VT_BOOL, "VARIANT_BOOL"};
-constexpr TTypeRef kLong{VT_I4, "long"};
-constexpr TTypeRef kShort{VT_I2, "short"};
-constexpr TTypeRef kText{VT_BSTR, "BSTR"};
+constexpr TTypeRef kBool = com::kTypeBool;
+constexpr TTypeRef kLong = com::kTypeLong;
+constexpr TTypeRef kShort = com::kTypeShort;
+constexpr TTypeRef kText = com::kTypeText;
 constexpr TTypeRef kColor{VT_UI4, "OLE_COLOR", com::kImportedOleColor};
 constexpr TTypeRef kFont{VT_DISPATCH, "IFontDisp", com::kImportedFontDisp, true};
 // A frame record's address: 64 bits wide on this build.
-constexpr TTypeRef kAddress{VT_I8, "int64"};
+constexpr TTypeRef kAddress = com::kTypeInt64;
 constexpr TTypeRef kBorderStyle{VT_I4, "TxActiveFormBorderStyle", kTypeTxActiveFormBorderStyle};
 constexpr TTypeRef kPrintScale{VT_I4, "TxPrintScale", kTypeTxPrintScale};
 constexpr TTypeRef kStatus{VT_I4, "TStatus", kTypeTStatus};
 constexpr TTypeRef kDisplayMode{VT_I4, "TDisplayMode", kTypeTDisplayMode};
 
-constexpr uint16_t kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+using com::kRetval;
 
 constexpr TParamData kGetBool[] = {{"Value", kBool, kRetval}};
 constexpr TParamData kPutBool[] = {{nullptr, kBool, PARAMFLAG_FIN}};

@@ -5,17 +5,14 @@
 #include <climits>
 #include <cstdlib>
 
+#include "com/GuidText.h"
 #include "control/KyvPlayerTypeLib.h"
 
 namespace kyv {
 
 namespace {
 
-std::string GuidText(const GUID& Guid) {
-  OLECHAR wide[39];
-  StringFromGUID2(Guid, wide, 39);
-  return std::string(wide, wide + 38);
-}
+using com::GuidText;
 
 std::string Folder(const std::string& Path) {
   const size_t slash = Path.rfind('/');

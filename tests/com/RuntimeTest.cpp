@@ -164,6 +164,28 @@ TEST(ErrorInfo, BelongsToTheThreadThatSetItAndIsTakenOnce) {
   EXPECT_EQ(GetErrorInfo(0, &info), S_FALSE);
 }
 
+TEST(MessagePump, RunsTheDispatcherOfTheCallingThreadOnly) {
+  struct TState {
+    int Calls = 0;
+    int32_t Timeout = 0;
+  } state;
+  const KyvMessageDispatcher dispatcher = [](void* Context, int32_t TimeoutMs) -> HRESULT {
+    auto* seen = static_cast<TState*>(Context);
+    ++seen->Calls;
+    seen->Timeout = TimeoutMs;
+    return S_OK;
+  };
+  ASSERT_EQ(CoRegisterMessageDispatcher(dispatcher, &state), S_OK);
+  EXPECT_EQ(CoPumpMessages(25), S_OK);
+  EXPECT_EQ(state.Calls, 1);
+  EXPECT_EQ(state.Timeout, 25);
+  std::thread([] { EXPECT_EQ(CoPumpMessages(-1), S_FALSE); }).join();  // none there: no hang
+  EXPECT_EQ(state.Calls, 1);
+  ASSERT_EQ(CoRegisterMessageDispatcher(nullptr, nullptr), S_OK);
+  EXPECT_EQ(CoPumpMessages(0), S_FALSE);
+  EXPECT_EQ(state.Calls, 1);
+}
+
 class RegistryTest : public ::testing::Test {
  protected:
   test::TTempFolder Folder{"kyv_registry"};

@@ -11,12 +11,12 @@ using com::TParamData;
 using com::TTypeData;
 using com::TTypeRef;
 
-constexpr TTypeRef kBool{VT_BOOL, "VARIANT_BOOL"};
-constexpr TTypeRef kLong{VT_I4, "long"};
-constexpr TTypeRef kShort{VT_I2, "short"};
-constexpr TTypeRef kText{VT_BSTR, "BSTR"};
-constexpr TTypeRef kBig{VT_I8, "int64"};
-constexpr uint16_t kRetval = PARAMFLAG_FOUT | PARAMFLAG_FRETVAL;
+using com::kRetval;
+constexpr TTypeRef kBool = com::kTypeBool;
+constexpr TTypeRef kLong = com::kTypeLong;
+constexpr TTypeRef kShort = com::kTypeShort;
+constexpr TTypeRef kText = com::kTypeText;
+constexpr TTypeRef kBig = com::kTypeInt64;
 
 constexpr TParamData kGetText[] = {{"Value", kText, kRetval}};
 constexpr TParamData kPutText[] = {{nullptr, kText, PARAMFLAG_FIN}};

@@ -8,14 +8,11 @@
 
 #include "TestCalcObject.h"
 #include "com/ClassFactory.h"
+#include "com/GuidText.h"
 
 namespace {
 
-std::string GuidText(const GUID& Guid) {
-  OLECHAR wide[39];
-  StringFromGUID2(Guid, wide, 39);
-  return std::string(wide, wide + 38);
-}
+using kyv::com::GuidText;
 
 std::string ClassKey() {
   return "CLSID\\" + GuidText(CLSID_TestCalc);
