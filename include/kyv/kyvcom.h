@@ -788,7 +788,7 @@ KYVCOM_API void VariantInit(VARIANTARG* pvarg);
    a kind it does not know, which it leaves as it was. */
 KYVCOM_API HRESULT VariantClear(VARIANTARG* pvarg);
 KYVCOM_API HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
-/* Converts among VT_EMPTY, VT_I2, VT_I4, VT_I8, VT_BOOL and VT_BSTR (a by-reference source is
+/* Converts among VT_EMPTY, VT_I2, VT_I4, VT_UI4, VT_I8, VT_BOOL and VT_BSTR (a by-reference source is
    read through): numbers narrow with DISP_E_OVERFLOW, a decimal text is a number, numbers and
    Booleans ("True"/"False", -1/0) become texts; VT_DISPATCH and VT_UNKNOWN convert to each
    other through QueryInterface. Anything else is DISP_E_TYPEMISMATCH. pvargDest may be pvarSrc. */

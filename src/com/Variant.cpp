@@ -252,6 +252,13 @@ HRESULT Convert(const VARIANT& Source, VARTYPE Kind, VARIANT& Out) {
       if (FAILED(result = ToInteger(Source, value))) return result;
       Out.u.llVal = value;
       break;
+    case VT_UI4: {
+      uint32_t unsignedValue = 0;
+      if (FAILED(result = ToInteger(Source, value))) return result;
+      if (FAILED(result = Narrow(value, unsignedValue))) return result;
+      Out.u.lVal = static_cast<int32_t>(unsignedValue);
+      break;
+    }
     case VT_BOOL:
       if (FAILED(result = ToInteger(Source, value))) return result;
       Out.u.boolVal = value != 0 ? VARIANT_TRUE : VARIANT_FALSE;

@@ -70,6 +70,8 @@ TEST(Variant, ChangeTypeConvertsWhatFitsAndRefusesTheRest) {
   const TCase cases[] = {
       {TVariant::I4(70000), VT_I2, DISP_E_OVERFLOW, 0},
       {TVariant::I4(-32768), VT_I2, S_OK, -32768},
+      {TVariant::I4(-1), VT_UI4, DISP_E_OVERFLOW, 0},
+      {TVariant::I8(0xFFFFFFFF), VT_UI4, S_OK, -1},  // all bits set, read back as signed
       {TVariant::I8(int64_t{1} << 31), VT_I4, DISP_E_OVERFLOW, 0},
       {TVariant::Utf8(" -12 "), VT_I4, S_OK, -12},
       {TVariant::Utf8("+-5"), VT_I4, DISP_E_TYPEMISMATCH, 0},
