@@ -1,4 +1,6 @@
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -248,6 +250,27 @@ TEST(ConnectionPoint, EverySinkGetsEachEventUntilItDisconnects) {
   TComPtr<IConnectionPointContainer> owner;
   ASSERT_EQ(point->GetConnectionPointContainer(owner.Receive()), S_OK);
   EXPECT_EQ(owner.Get(), container.Get());
+}
+
+// The live stream raises on its own thread while the host connects and disconnects.
+TEST(ConnectionPoint, SinksComeAndGoWhileAnotherThreadRaises) {
+  TComPtr<TTestCalc> calc = MakeCom<TTestCalc>();
+  TComPtr<IConnectionPoint> point;
+  ASSERT_EQ(calc.As<IConnectionPointContainer>()->FindConnectionPoint(DIID_ITestCalcEvents,
+                                                                      point.Receive()),
+            S_OK);
+  std::atomic<bool> stop{false};
+  std::thread raiser([&] {
+    while (!stop) calc->Fire(1);
+  });
+  for (int i = 0; i < 300; ++i) {
+    TComPtr<TSink> sink = MakeCom<TSink>();
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(sink.Get(), &cookie), S_OK);
+    ASSERT_EQ(point->Unadvise(cookie), S_OK);
+  }
+  stop = true;
+  raiser.join();
 }
 
 }  // namespace
