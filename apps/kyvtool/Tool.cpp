@@ -28,6 +28,11 @@ void PrintUsage(std::ostream& out) {
          "                    a tab, the image path; for a web address (of a recording or\n"
          "                    its folder) downloads them into the cache folder first; exit\n"
          "                    status 1 when the index could not be downloaded\n"
+         "  typelib [LIBRARY] prints the control library's type library as IDL\n"
+         "  typelib --header  prints the public C/C++ header of the control's interface\n"
+         "  register [LIBRARY], unregister [LIBRARY]\n"
+         "                    registers or unregisters the control library (default: the\n"
+         "                    installed or built libkyvplayer.so); prints the registry used\n"
          "  --help            this text\n"
          "\n"
          "Records are numbered from 0. Exit status 2 means a wrong command line.\n";
@@ -76,6 +81,9 @@ int RunTool(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (verb == "play") return RunPlay(rest, out, err);
     if (verb == "render") return RunRender(rest, out, err);
     if (verb == "nails") return RunNails(rest, out, err);
+    if (verb == "typelib") return RunTypelib(rest, out, err);
+    if (verb == "register") return RunRegister(rest, out, err);
+    if (verb == "unregister") return RunUnregister(rest, out, err);
   } catch (const std::exception& e) {
     err << "kyvtool " << verb << ": " << e.what() << "\n";
     return kExitBad;

@@ -21,6 +21,9 @@ int RunMakeSample(const std::vector<std::string>& args, std::ostream& out, std::
 int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunNails(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunTypelib(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunRegister(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunUnregister(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // A whole decimal number, or nothing.
 std::optional<int> ParseInt(const std::string& text);

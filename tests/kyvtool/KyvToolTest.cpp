@@ -340,5 +340,36 @@ TEST(KyvToolLive, PlaysAStationForAWhile) {
             2);
 }
 
+// The control library registered and unregistered by the tool as a process, into the registry
+// folder the environment names; the type library printed whole.
+TEST(KyvToolRegistry, RegisterTypelibUnregister) {
+  TTempDir dir;
+  const std::string root = (dir / "registry").string();
+  const std::string env = "KYV_REGISTRY='" + root + "' ";
+  const std::string tool = std::string("'") + KYVTOOL_PATH + "'";
+  const std::string out = (dir / "out").string();
+  auto shell = [&](const std::string& verb) {
+    return std::system((env + tool + " " + verb + " >'" + out + "' 2>&1").c_str());
+  };
+  ASSERT_EQ(shell("register"), 0) << ReadText(out);
+  EXPECT_THAT(ReadText(out), ::testing::HasSubstr("registry: " + root + "\n"));
+  const std::filesystem::path clsid =
+      std::filesystem::path(root) / "CLSID" / "{7FCC3835-8594-4DF7-8A2A-410BFED6808D}";
+  EXPECT_EQ(ReadText(clsid / "MiscStatus" / "1" / "@"), "205201");
+  EXPECT_EQ(ReadText(clsid / "Verb" / "0" / "@"), "Properties,0,2");
+
+  ASSERT_EQ(shell("typelib"), 0) << ReadText(out);
+  const std::string idl = ReadText(out);
+  EXPECT_THAT(idl, ::testing::HasSubstr("library KyvPlayerTLB\n"));
+  EXPECT_THAT(idl,
+              ::testing::HasSubstr("[id(210)] HRESULT OnMouseUp([in] long Button, [in] long x, "
+                                   "[in] long y);"));
+
+  ASSERT_EQ(shell("unregister"), 0) << ReadText(out);
+  EXPECT_TRUE(std::filesystem::is_empty(root));
+  EXPECT_EQ(RunVerbs({"typelib", "/no/such/library.so"}).Status, tool::kExitBad);
+  EXPECT_EQ(RunVerbs({"typelib", "--bogus"}).Status, tool::kExitUsage);
+}
+
 }  // namespace
 }  // namespace kyv

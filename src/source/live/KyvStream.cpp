@@ -2,8 +2,11 @@
 
 #include <utility>
 
+#include "com/ConnectionPoint.h"
+#include "com/Variant.h"
 #include "context/PlayContext.h"
 #include "context/UserMessages.h"
+#include "platform/TextCodec.h"
 #include "platform/Window.h"
 
 namespace kyv {
@@ -52,12 +55,12 @@ void TKyvStream::DoError(int Code) {
 void TKyvStream::DoFrame(TFrameRecord& Frame) {
   if (const TComPtr<IDispatch> sink = Events()) {
     const auto address = reinterpret_cast<intptr_t>(Frame.Bytes());
-    VARIANT data;
+    com::TVariant data;
     if constexpr (sizeof(intptr_t) == 8)
-      data = VARIANT::I8(static_cast<int64_t>(address));
+      data = com::TVariant::I8(static_cast<int64_t>(address));
     else
-      data = VARIANT::I4(static_cast<int32_t>(address));
-    InvokeMethod(*sink, kOnStreamSample, std::span<const VARIANT>(&data, 1));
+      data = com::TVariant::I4(static_cast<int32_t>(address));
+    com::InvokeMethod(*sink, kOnStreamSample, std::span<com::TVariant>(&data, 1));
   }
   const uint32_t time = Frame.Time();
   const bool key = Frame.IsKeyFrame();
@@ -69,8 +72,8 @@ void TKyvStream::DoFrame(TFrameRecord& Frame) {
 void TKyvStream::RaiseText(DISPID Member, std::string_view Text) {
   const TComPtr<IDispatch> sink = Events();
   if (!sink) return;
-  const VARIANT text = VARIANT::Bstr(ToBstr(Text));
-  InvokeMethod(*sink, Member, std::span<const VARIANT>(&text, 1));
+  com::TVariant text = com::TVariant::Text(ToUtf16(Text));
+  com::InvokeMethod(*sink, Member, std::span<com::TVariant>(&text, 1));
 }
 
 void TKyvStream::DoIndexText(std::string_view Text) {

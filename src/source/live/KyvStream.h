@@ -4,11 +4,12 @@
 #include <mutex>
 #include <string_view>
 
-#include "platform/ComDispatch.h"
-#include "platform/ComPtr.h"
+#include "com/ComPtr.h"
 #include "source/live/KyvTCPClient.h"
 
 namespace kyv {
+
+using com::TComPtr;
 
 // The control's live TCP source: it puts the received frame records into the play context's
 // frames buffer (key frames also into its index, bounded), asks the play thread to trim the

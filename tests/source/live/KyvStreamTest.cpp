@@ -13,7 +13,7 @@
 #include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Clock.h"
-#include "platform/ComPtr.h"
+#include "com/ComPtr.h"
 #include "platform/System.h"
 #include "source/live/StationMessageHeader.h"
 
@@ -54,7 +54,7 @@ class LiveStream : public ::testing::Test {
   std::optional<TManualClock> Clock;
   TWindow Window;
   TPlayContext Context;
-  TComPtr<TEventSink> Sink = MakeCom<TEventSink>();
+  TComPtr<TEventSink> Sink = com::MakeCom<TEventSink>();
   TScriptedStation Station;
   TThreadPtr<TKyvStream> Stream;  // last: stopped before everything it uses
 };

@@ -12,6 +12,8 @@
 
 #include "context/UserMessages.h"
 #include "decoder/FileFormat.h"
+#include "context/UserMessages.h"
+#include "platform/TextCodec.h"
 #include "source/live/StationMessageHeader.h"
 #include "store/FramesBuffer.h"
 #include "writer/BitmapWriter.h"
@@ -168,18 +170,20 @@ bool TScriptedStation::PeerClosed(std::chrono::milliseconds Timeout) {
   }
 }
 
-HRESULT TEventSink::Invoke(DISPID Member, const IID&, LCID, WORD Flags, DISPPARAMS* Params,
-                           VARIANT*, EXCEPINFO*, uint32_t*) {
+HRESULT TEventSink::Invoke(DISPID Member, REFIID, LCID, WORD Flags, DISPPARAMS* Params, VARIANT*,
+                           EXCEPINFO*, UINT*) {
   if (Flags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
-  if (const HRESULT check = CheckArguments(Params, 1); Failed(check)) return check;
-  const VARIANT& argument = Argument(*Params, 0);
+  if (Params == nullptr || Params->cArgs != 1 || Params->cNamedArgs != 0)
+    return DISP_E_BADPARAMCOUNT;
+  const VARIANT& argument = Params->rgvarg[0];
   TEvent event;
   event.Member = Member;
-  event.Type = argument.vt();
-  if (argument.vt() == VT_BSTR) event.Text = FromBstr(argument.bstrVal());
-  if (argument.vt() == VT_I8 || argument.vt() == VT_I4) {
-    int64_t address = 0;
-    argument.ToInt64(address);
+  event.Type = argument.vt;
+  if (argument.vt == VT_BSTR)
+    event.Text =
+        FromUtf16(std::u16string_view(argument.u.bstrVal, SysStringLen(argument.u.bstrVal)));
+  if (argument.vt == VT_I8 || argument.vt == VT_I4) {
+    const int64_t address = argument.vt == VT_I8 ? argument.u.llVal : argument.u.lVal;
     const auto* record = reinterpret_cast<const uint8_t*>(static_cast<intptr_t>(address));
     const TFrameView view(record);
     event.Record.assign(record, record + view.Size());

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ComDispatch.h"
+#include "com/ComObject.h"
 #include "platform/Messages.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
@@ -90,7 +90,7 @@ bool WaitUntil(TCondition Condition, std::chrono::milliseconds Timeout = kGuard)
 
 // An event sink that notes every event: its member number and its argument (texts in UTF-8,
 // OnStreamSample's record copied from the address it was given during the call).
-class TEventSink : public TComObject<IDispatch> {
+class TEventSink : public com::TComObject<IDispatch> {
  public:
   struct TEvent {
     DISPID Member = 0;
@@ -99,11 +99,14 @@ class TEventSink : public TComObject<IDispatch> {
     std::vector<uint8_t> Record;  // OnStreamSample: the record at the address given
   };
 
-  HRESULT GetIDsOfNames(const IID&, std::span<const BSTR>, LCID, DISPID*) override {
-    return E_NOTIMPL;
+  HRESULT GetTypeInfoCount(UINT* Count) override {
+    *Count = 0;
+    return S_OK;
   }
-  HRESULT Invoke(DISPID Member, const IID&, LCID, WORD Flags, DISPPARAMS* Params, VARIANT*,
-                 EXCEPINFO*, uint32_t*) override;
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID Member, REFIID, LCID, WORD Flags, DISPPARAMS* Params, VARIANT*, EXCEPINFO*,
+                 UINT*) override;
 
   std::vector<TEvent> Events() const;
   // Waits until Count events have arrived.

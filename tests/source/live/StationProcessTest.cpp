@@ -9,7 +9,9 @@
 #include "context/PlayContext.h"
 #include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
-#include "platform/ComPtr.h"
+#include "com/ComPtr.h"
+#include "context/PlayContext.h"
+#include "context/UserMessages.h"
 #include "source/live/KyvStream.h"
 #include "support/FrameTimes.h"
 #include "writer/SampleRecording.h"
@@ -83,7 +85,7 @@ struct TPlayer {
 
   TWindow Window;
   TPlayContext Context;
-  TComPtr<TEventSink> Sink = MakeCom<TEventSink>();
+  TComPtr<TEventSink> Sink = com::MakeCom<TEventSink>();
   TThreadPtr<TKyvStream> Stream;
 };
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <utility>
 
-#include "platform/ComUnknown.h"
+#include "com/Interfaces.h"
 
-namespace kyv {
+namespace kyv::com {
 
 // One counted reference to an interface: taken when the pointer gets it, dropped when it lets
 // it go. A TComPtr object itself is not for concurrent use; the object it points to may be.
@@ -51,13 +51,18 @@ class TComPtr {
   void Reset() noexcept {
     if (T* object = std::exchange(FObject, nullptr)) object->Release();
   }
+  // For a call that writes a new reference into a T**: drops the one held first.
+  T** Receive() noexcept {
+    Reset();
+    return &FObject;
+  }
 
   // The same object's interface U, through QueryInterface; null when it has none.
   template <class U>
   TComPtr<U> As() const {
     if (FObject == nullptr) return {};
     void* found = nullptr;
-    if (Failed(FObject->QueryInterface(U::kIid, &found))) return {};
+    if (FAILED(FObject->QueryInterface(IidOf<U>(), &found))) return {};
     return TComPtr<U>::Adopt(static_cast<U*>(found));
   }
 
@@ -71,4 +76,4 @@ TComPtr<T> MakeCom(Args&&... args) {
   return TComPtr<T>::Adopt(new T(std::forward<Args>(args)...));
 }
 
-}  // namespace kyv
+}  // namespace kyv::com
