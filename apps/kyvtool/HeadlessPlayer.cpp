@@ -54,6 +54,7 @@ void THeadlessPlayer::Open(const std::string& Address, std::chrono::milliseconds
       break;
   }
   FContext.Reader.store(FReader.get(), std::memory_order_release);
+  FAddress = address;
   FReader->Open(address);
   Pump(Timeout, [this] { return FOpened; });
   if (!FOpened) {
@@ -78,10 +79,7 @@ void THeadlessPlayer::Close() {
   FContext.Player.store(nullptr, std::memory_order_release);
   // The play thread ends first and its object stays until the reader, which may still be
   // posting to it, is gone; then neither can reach the other after it is freed.
-  if (FPlayer) {
-    FPlayer->Terminate();
-    FPlayer->WaitFor();
-  }
+  if (FPlayer) FPlayer->StopAndWait();
   FContext.Reader.store(nullptr, std::memory_order_release);
   FReader.reset();
   FPlayer.reset();
@@ -104,9 +102,16 @@ void THeadlessPlayer::Play(int Speed) {
   for (int speed = 1; speed < Speed; speed *= 2) FPlayer->RequestFastForward();
 }
 
-void THeadlessPlayer::RaiseSourceError(int Code) {
-  const char* text = ReaderErrorText(Code);
-  throw EKyvError(*text ? text : "Source error " + std::to_string(Code), Code);
+void THeadlessPlayer::RaiseSourceError(int Code, bool Opening) {
+  // The reader's reason, when it is the one behind this code.
+  std::string cause;
+  if (FReader) {
+    const TSourceFailure failure = FReader->LastFailure();
+    if (failure.Code == Code) cause = failure.Cause;
+  }
+  throw EKyvError((Opening ? "cannot open " : "cannot go on playing ") + FAddress + ": " +
+                      DescribeReaderFailure(Code, cause),
+                  Code);
 }
 
 void THeadlessPlayer::Handle(const TMessage& Message) {
@@ -157,9 +162,15 @@ bool THeadlessPlayer::Pump(std::chrono::milliseconds Timeout, const std::functio
       Handle(message);
       if (FSourceError != 0) {
         const int code = FSourceError;
+        const bool opening = !FOpened;
         FSourceError = 0;
-        if (!FOpened) Close();
-        RaiseSourceError(code);
+        // The reason is taken before a failed open frees the reader.
+        try {
+          RaiseSourceError(code, opening);
+        } catch (...) {
+          if (opening) Close();
+          throw;
+        }
       }
       if (Done && Done()) return true;
     }

@@ -68,7 +68,8 @@ class THeadlessPlayer {
 
  private:
   void Handle(const TMessage& Message);
-  [[noreturn]] void RaiseSourceError(int Code);
+  // Raises the source's failure with its reason: "cannot open ADDRESS: error 15, ...".
+  [[noreturn]] void RaiseSourceError(int Code, bool Opening);
   void CreatePlayer();
 
   TDecoderUsage FDecoder;
@@ -79,6 +80,7 @@ class THeadlessPlayer {
   TThreadPtr<TPlayThread> FPlayer;
   TListener FListener;
   TRect FDirty;
+  std::string FAddress;  // as opened
   int FSourceError = 0;
   UINT FLastHandled = 0;  // the last window message handled
   bool FOpened = false;

@@ -12,9 +12,12 @@
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/FileFormat.h"
+#include "decoder/Limits.h"
 #include "decoder/ReaderErrors.h"
 #include "decoder/RecordingHead.h"
 #include "log/Log.h"
+#include "picture/FrameRules.h"
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/LittleEndian.h"
 #include "play/PlayContext.h"
@@ -29,8 +32,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A stream that delivers nothing is asked again after this long, unless a request comes first.
-constexpr auto kEmptyReadRetry = 300ms;
+// The longest single wait for a retry, so that it follows the platform clock closely.
+constexpr uint32_t kRetrySliceMs = 50;
 
 constexpr size_t kWidthAt = kBitmapInfoOffset + offsetof(TBitmapInfoHeader, biWidth);
 constexpr size_t kHeightAt = kBitmapInfoOffset + offsetof(TBitmapInfoHeader, biHeight);
@@ -52,6 +55,10 @@ uint32_t HeldTime(const uint8_t* Record) {
 TFileThread::TFileThread(TPlayContext& Context) : TReadThread(Context) {}
 
 TFileThread::~TFileThread() {
+  // The thread reads through FStream: a transfer blocking it is ended, then the thread, before
+  // the stream goes.
+  Abort();
+  StopAndWait();
   if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
 }
 
@@ -87,11 +94,24 @@ void TFileThread::Abort() {
 size_t TFileThread::ReadBlock(void* Buffer, size_t Count) {
   KYV_ASSERT(Buffer != nullptr);
   KYV_ASSERT(Count > 0);
-  return FStream->Read(Buffer, Count);
+  const int64_t at = FStream->Seek(0, TSeekOrigin::soCurrent);
+  const size_t n = FStream->Read(Buffer, Count);
+  if (n < Count) {
+    // Kept for the message a person reads should the short read end in a failure.
+    std::string cause = SourceKind() == skWebFile ? NetworkFailure(*FStream) : std::string();
+    if (cause.empty())
+      cause = "only " + std::to_string(n) + " of " + std::to_string(Count) + " bytes at offset " +
+              std::to_string(at) + " could be read";
+    FShortRead = std::move(cause);
+  }
+  return n;
 }
 
 void TFileThread::DoOpen() {
   int code = reUnknown;
+  FShortRead.clear();
+  FBackoff.Delivered();
+  FStalled = false;
   try {
     ReplaceStream(nullptr);
     const std::string address = Address();
@@ -118,7 +138,10 @@ void TFileThread::DoOpen() {
     if (const auto* error = dynamic_cast<const EKyvError*>(&e); error && error->Code())
       code = *error->Code();
     ReplaceStream(nullptr);
-    GlobalLog().AddLine(e.what());
+    // A failure carrying only its code's text gets the reason from the read that caused it.
+    std::string cause = e.what();
+    if (cause == ReaderErrorText(code)) cause = code == reReadFailed ? FShortRead : std::string();
+    NoteFailure(code, std::move(cause));
   }
   if (code == 0)
     PostMessage(FContext.Wnd, UM_OPENED, 0, 0);
@@ -149,9 +172,8 @@ void TFileThread::OpenStill(TFileKind Kind) {
     StoreLE<int32_t>(image.get() + kHeightAt, static_cast<int32_t>(height));
   }
   const int64_t absHeight = std::abs(height);
-  if (width < 0 || width > 65535 || absHeight > 65535)
-    throw EKyvError("Picture size out of range: " + std::to_string(width) + "x" +
-                    std::to_string(height));
+  if (const std::string problem = PictureSizeProblem(width, absHeight); !problem.empty())
+    throw EKyvError("Still image refused: " + problem);
 
   TFrameHeader header{};
   header.Time = 0;
@@ -176,6 +198,10 @@ void TFileThread::OpenRecording() {
         FStream->Seek(static_cast<int64_t>(offset), TSeekOrigin::soBeginning);
         return count == 0 ? size_t{0} : ReadBlock(buffer, count);
       });
+  // The picture is made from the header's size: one it cannot make is damage.
+  if (const std::string problem = PictureSizeProblem(head.Header.Width, head.Header.Height);
+      !problem.empty())
+    throw EKyvError("the header's size: " + problem, reDamaged);
   // A position outside the frame area would send a seek past its end.
   const uint64_t areaLength = static_cast<uint64_t>(head.Header.IndexOffset);
   for (const TIndexEntry& entry : head.Index)
@@ -193,8 +219,10 @@ void TFileThread::OpenRecording() {
 }
 
 void TFileThread::PostReplay(int32_t Index) {
-  FPendingTarget.reset();
-  FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(Index)), 0);
+  // A play thread that could not take the answer gets it again with the next pass.
+  if (FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(Index)), 0) ||
+      FContext.PlayerThread.load(std::memory_order_acquire) == nullptr)
+    FPendingTarget.reset();
 }
 
 void TFileThread::GrowBuffer(uint64_t Size, size_t Fill) {
@@ -208,15 +236,32 @@ void TFileThread::GrowBuffer(uint64_t Size, size_t Fill) {
   }
 }
 
-void TFileThread::ReportDamage(uint64_t RecordStart) {
+void TFileThread::ReportDamage(uint64_t RecordStart, const std::string& Why) {
+  const std::string cause = "the record at file offset " + std::to_string(RecordStart) + " " + Why;
+  NoteFailure(reDamaged, cause);
   if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, reDamaged, 0);
-  throw EKyvError(std::string(ReaderErrorText(reDamaged)) + ": the record at file offset " +
-                      std::to_string(RecordStart) + " runs past the frame area",
-                  reDamaged);
+  throw EKyvError(std::string(ReaderErrorText(reDamaged)) + ": " + cause, reDamaged);
+}
+
+bool TFileThread::ReadDue() {
+  const uint32_t left = FBackoff.WaitLeft(timeGetTime());
+  if (left == 0) return true;
+  // Short slices, so that the retry follows the platform clock closely.
+  WaitForRequest(std::chrono::milliseconds(std::min(left, kRetrySliceMs)));
+  return false;
+}
+
+void TFileThread::ReportStall() {
+  FStalled = true;
+  std::string cause = FShortRead.empty() ? "the source delivered nothing" : FShortRead;
+  cause += " for " + std::to_string(FBackoff.StallLimitMs() / 1000) + " s";
+  NoteFailure(reReadFailed, std::move(cause));
+  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, reReadFailed, 0);
 }
 
 void TFileThread::DoRead(int64_t Target) {
-  if (FFileKind != fkRecording || !FStream) return;
+  // A stalled source is asked again only after a seek, a stop or a new open.
+  if (FFileKind != fkRecording || !FStream || FStalled) return;
   TFramesBuffer& frames = FContext.Frames;
   // A target not reached yet stays the goal of later passes: a request that cut this pass
   // short must not leave the play thread waiting for an answer that never comes.
@@ -239,7 +284,7 @@ void TFileThread::DoRead(int64_t Target) {
     KYV_ASSERT(FPosition <= FEnd);
     const uint64_t remaining = FEnd - FPosition;
     if (remaining == 0) {
-      if (fill > 0) ReportDamage(FPosition - fill);
+      if (fill > 0) ReportDamage(FPosition - fill, "runs past the frame area");
       if (targeted && !signalled) PostReplay(frames.Count() - 1);
       break;
     }
@@ -248,11 +293,17 @@ void TFileThread::DoRead(int64_t Target) {
     if (chunk == 0)
       throw EKyvError("BufferSize=" + std::to_string(FBufferSize) + ", UsedSize=" +
                       std::to_string(fill) + ", BytesToRead=" + std::to_string(chunk));
+    if (!ReadDue()) continue;
     const size_t n = ReadBlock(FBuffer.get() + fill, chunk);
     if (n == 0) {
-      WaitForRequest(kEmptyReadRetry);
+      // Asked again later and less often; after the stall limit the control hears code 15.
+      if (FBackoff.Failed(timeGetTime())) {
+        ReportStall();
+        break;
+      }
       continue;
     }
+    FBackoff.Delivered();
     AddBytesReceived(n);
     FPosition += n;
     fill += n;
@@ -285,7 +336,10 @@ void TFileThread::DoRead(int64_t Target) {
       const uint64_t size = TFrameHeader::kSize + uint64_t{HeldDataSize(FBuffer.get())};
       const uint64_t start = FPosition - fill;
       // A record that runs past the frame area can never be completed: the file is damaged.
-      if (size > FEnd - start) ReportDamage(start);
+      if (size > FEnd - start) ReportDamage(start, "runs past the frame area");
+      if (size > kMaxRecordBytes)
+        ReportDamage(start, "claims " + std::to_string(size) + " bytes, more than the " +
+                                std::to_string(kMaxRecordBytes) + " a record may have");
       if (FBufferSize < size) GrowBuffer(size, fill);
     }
 
@@ -295,6 +349,8 @@ void TFileThread::DoRead(int64_t Target) {
 
 void TFileThread::DoSeek(uint32_t Time) {
   if (FFileKind != fkRecording || !FStream) return;
+  FStalled = false;
+  FBackoff.Delivered();
   int64_t key = FContext.Index.TimeAtOrBefore(Time);
   // Before the first key frame there is nothing to start from but the first key frame.
   if (key < 0) key = FContext.Index.FirstTime();
@@ -307,6 +363,8 @@ void TFileThread::DoSeek(uint32_t Time) {
 
 void TFileThread::DoReset() {
   FPendingTarget.reset();
+  FStalled = false;
+  FBackoff.Delivered();
   // Drops the connection, and with it an Abort from Close, so the stream can be read again.
   if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
   if (FFileKind == fkRecording && FStream) {

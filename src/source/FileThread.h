@@ -8,6 +8,7 @@
 #include <string>
 
 #include "source/ReadThread.h"
+#include "source/RetryBackoff.h"
 #include "source/Stream.h"
 
 namespace kyv {
@@ -59,8 +60,12 @@ class TFileThread : public TReadThread {
   void ReplaceStream(std::unique_ptr<TStream> Stream);
   void GrowBuffer(uint64_t Size, size_t Fill);
   void PostReplay(int32_t Index);
-  // A record that the frame area cannot hold: reports code 1 and raises it.
-  [[noreturn]] void ReportDamage(uint64_t RecordStart);
+  // A record that cannot be taken (Why): reports code 1 and raises it.
+  [[noreturn]] void ReportDamage(uint64_t RecordStart, const std::string& Why);
+  // True when the back-off lets the next read be made now; else waits a slice for a request.
+  bool ReadDue();
+  // The source has delivered nothing for the stall limit: reports code 15.
+  void ReportStall();
 
   // Set on the reader thread; FStreamLock guards the pointer against Abort, which other threads
   // call. The reader thread reads it without the lock, as it is the only one that changes it.
@@ -73,6 +78,11 @@ class TFileThread : public TReadThread {
   uint64_t FEnd = 0;
   // Reader thread only: the target of a read or seek that UM_REPLAY has not answered yet.
   std::optional<uint32_t> FPendingTarget;
+  // Reader thread only: when an empty read is tried again, whether the source has stalled (no
+  // more reads until a seek, a stop or an open), and the reason of the last short read.
+  TRetryBackoff FBackoff;
+  bool FStalled = false;
+  std::string FShortRead;
 };
 
 }  // namespace kyv

@@ -305,8 +305,13 @@ size_t TInternetStream::Read(void* Buffer, size_t Count) {
 void TInternetStream::Report(int Result, const char* RangeLine) {
   const TTransfer& t = *FTransfer;
   const auto result = static_cast<CURLcode>(Result);
+  // The failure as a person reads it, kept for LastFailure; "" after a request that succeeded.
+  const char* bytes = std::strchr(RangeLine, '=');
+  const std::string range = std::string("bytes ") + (bytes != nullptr ? bytes + 1 : RangeLine);
+  FLastFailure.clear();
   if (result == CURLE_ABORTED_BY_CALLBACK || FAborted.load()) return;
   if (!FFtp && t.Status != 0 && t.Status != 200 && t.Status != 206) {
+    FLastFailure = "HTTP " + std::to_string(t.Status) + " for " + range;
     char text[64];
     std::snprintf(text, sizeof text, "GetRequestStatusCode Error : %d, ",
                   static_cast<int>(t.Status));
@@ -317,11 +322,13 @@ void TInternetStream::Report(int Result, const char* RangeLine) {
   // A refused remainder after every asked byte arrived is no failure.
   if (result == CURLE_WRITE_ERROR && t.Full) return;
   if (t.Refused) {
-    GlobalLog().AddLine("InternetReadFile Error :the reply's range starts at byte " +
-                        std::to_string(t.ReplyStart) + ", not at " + std::to_string(t.Start));
+    FLastFailure = "the reply's range starts at byte " + std::to_string(t.ReplyStart) +
+                   ", not at " + std::to_string(t.Start);
+    GlobalLog().AddLine("InternetReadFile Error :" + FLastFailure);
     return;
   }
   const std::string reason = t.ErrorBuffer[0] != '\0' ? t.ErrorBuffer : curl_easy_strerror(result);
+  FLastFailure = reason + " (" + range + ")";
   long answered = t.Status;
   if (FFtp) curl_easy_getinfo(t.Handle, CURLINFO_RESPONSE_CODE, &answered);
   // No answer at all means the request never reached a server.

@@ -62,6 +62,9 @@ class TInternetStream : public TStream {
   uint16_t ServerPort() const noexcept { return FServerPort; }
   const std::string& ObjectName() const noexcept { return FObjectName; }
   int64_t Position() const noexcept { return FPosition; }
+  // Why the last request failed, as a person reads it ("HTTP 416 for bytes 4096-36863"); "" when
+  // it succeeded or was aborted.
+  const std::string& LastFailure() const noexcept { return FLastFailure; }
 
  private:
   struct TTransfer;
@@ -82,6 +85,7 @@ class TInternetStream : public TStream {
   TTimeouts FTimeouts;
   std::unique_ptr<TTransfer> FTransfer;  // the held connection and the running request's state
   std::atomic<bool> FAborted{false};
+  std::string FLastFailure;  // written by Report
 };
 
 }  // namespace kyv

@@ -1,16 +1,26 @@
 #include "writer/RecordingFile.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 namespace kyv {
 
 TRecordingFile::TRecordingFile(const std::filesystem::path& path)
-    : FPath(path), FFile(std::fopen(path.c_str(), "rb"), &std::fclose) {
-  if (!FFile) throw EKyvError("Cannot open " + path.string() + ": " + std::strerror(errno));
+    : FPath(path), FFile(nullptr, &std::fclose) {
+  // A FIFO or a device at path must neither hang the tools nor be read as a recording.
+  const int fd = OpenRegularFile(path.string());
+  FFile.reset(::fdopen(fd, "rb"));
+  if (!FFile) {
+    const int error = errno;
+    ::close(fd);
+    throw EKyvError("Cannot open " + path.string() + ": " + std::strerror(error));
+  }
   if (fseeko(FFile.get(), 0, SEEK_END) != 0)
     throw EKyvError("Cannot seek in " + path.string() + ": " + std::strerror(errno));
   FSize = static_cast<uint64_t>(ftello(FFile.get()));

@@ -91,7 +91,7 @@ TEST(BackBufferSizeTest, WithoutPictureOnlyAKeyFrameHasEffect) {
     EXPECT_EQ(TakeDirty(buffer), TRect{});
   }
   // The picture is 24 bits; a palette key frame cannot describe it.
-  EXPECT_THROW(Apply(buffer, Frame(ftKeyFrame, 0, 0, rect, 8)), EAssertionFailed);
+  EXPECT_THROW(Apply(buffer, Frame(ftKeyFrame, 0, 0, rect, 8)), EKyvError);
   EXPECT_FALSE(buffer.Created());
 
   const TPixels24 screen = MakeScene(64, 48, 100, 4);
@@ -218,9 +218,11 @@ TEST_F(BackBufferTest, RefusedFramesLeaveThePictureAsItWas) {
   const TDib before = FBuffer.Picture();
   const TPixels24 rect = MakeScene(30, 30, 9, 21);
 
-  EXPECT_THROW(Apply(FBuffer, Frame(ftCopyRect, 10, 10, rect, 4)), EAssertionFailed);
-  EXPECT_THROW(Apply(FBuffer, Frame(ftXorRect, 10, 10, rect, 4)), EAssertionFailed);
-  EXPECT_THROW(Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 4)), EAssertionFailed);
+  EXPECT_THROW(Apply(FBuffer, Frame(ftCopyRect, 10, 10, rect, 4)), EKyvError);
+  EXPECT_THROW(Apply(FBuffer, Frame(ftXorRect, 10, 10, rect, 4)), EKyvError);
+  EXPECT_THROW(Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 4)), EKyvError);
+  // A key frame is the whole screen: one of another size would leave part of the picture stale.
+  EXPECT_THROW(Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 24)), EKyvError);
   for (int16_t type : {ftXorRect, ftKeyFrame, ftCopyRect})
     EXPECT_THROW(Apply(FBuffer, {MakeHeader(type, 0, 0, 0), {}}), EKyvError) << type;
   EXPECT_THROW(Apply(FBuffer, {MakeHeader(ftCursor, 0, 0, 100), {}}), EKyvError);

@@ -39,6 +39,8 @@ class TKyvTCPClient : public TReadThread {
   static constexpr uint32_t kConnectTimeoutMs = 10000;
   static constexpr uint32_t kReplyTimeoutMs = 10000;
   static constexpr uint32_t kSendTimeoutMs = 10000;
+  // A message begun and not finished within this long without a byte ends the connection (7).
+  static constexpr uint32_t kMessageTimeoutMs = 30000;
   // The longest single wait, so that time-outs follow the platform clock (which tests move by
   // hand) closely.
   static constexpr uint32_t kMaxWaitMs = 50;

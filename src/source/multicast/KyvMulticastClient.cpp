@@ -10,10 +10,7 @@ TKyvMulticastClient::TKyvMulticastClient() = default;
 
 TKyvMulticastClient::~TKyvMulticastClient() {
   // The pool must outlive the receiver thread that writes it.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
 }
 
 bool TKyvMulticastClient::HoldsWholeRecords(std::span<const uint8_t> Message) noexcept {

@@ -75,16 +75,18 @@ TEST_F(LiveStream, LogsInAndStoresFramesFromTheFirstKeyFrameOn) {
   EXPECT_EQ(Stream->Port(), Station.Port());
   EXPECT_EQ(Stream->SourceKind(), skLiveTcp);
 
-  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 3; }));
+  // The record before the key frame has nothing to be shown on: it is dropped.
+  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 2; }));
   EXPECT_EQ(Stream->State(), rsDelivering);
   EXPECT_EQ(Context.Index.Count(), 1u);
   EXPECT_EQ(Context.Index.FirstTime(), 1000);
   // Each record was shown to the host, at an address holding the whole record, before it was
   // stored; on a 64-bit build the address is a 64-bit integer.
-  ASSERT_TRUE(Sink->WaitForCount(3));
+  ASSERT_TRUE(Sink->WaitForCount(2));
   const auto events = Sink->Events();
-  const std::vector<uint8_t>* records[] = {&before, &key, &after};
-  for (size_t i = 0; i < 3; ++i) {
+  ASSERT_EQ(events.size(), 2u);
+  const std::vector<uint8_t>* records[] = {&key, &after};
+  for (size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(events[i].Member, TKyvStream::kOnStreamSample);
     EXPECT_EQ(events[i].Type, sizeof(void*) == 8 ? VT_I8 : VT_I4);
     EXPECT_EQ(events[i].Record, *records[i]) << "record " << i;
@@ -117,7 +119,7 @@ TEST_F(LiveStream, MessagesAreTakenWholeWhateverTheReceivesCut) {
 TEST_F(LiveStream, AMessageLargerThanTheBufferGrowsItToExactlyItsSize) {
   OpenAndLogIn();
   EXPECT_EQ(Stream->ReceiveBufferSize(), TReadThread::kInitialBufferSize);
-  const std::vector<uint8_t> big = test::PlainRecord(5, 600'000);
+  const std::vector<uint8_t> big = test::KeyFrameRecord(5, 400, 500);
   Station.Send(test::WireMessage(mtFrame, big));
   ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 1; }));
   EXPECT_EQ(Stream->ReceiveBufferSize(), 8 + big.size());
@@ -130,7 +132,6 @@ TEST_F(LiveStream, FramesBeforeTheFirstKeyFrameDoNotOpenAndATextDoesNotStallThem
   OpenAndLogIn();
   Station.Send(test::WireMessage(mtFrame, test::PlainRecord(1, 10)));
   Station.Send(test::WireMessage(mtFrame, test::PlainRecord(2, 10)));
-  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 2; }));
   EXPECT_EQ(Stream->State(), rsWaitingKeyFrame);
   EXPECT_FALSE(WaitWindowMessage(Window, UM_OPENED, 50ms).has_value());
   EXPECT_TRUE(Context.Index.IsEmpty());
@@ -142,9 +143,14 @@ TEST_F(LiveStream, FramesBeforeTheFirstKeyFrameDoNotOpenAndATextDoesNotStallThem
   ASSERT_TRUE(request.has_value());
   EXPECT_EQ(request->Type, mtString);
   EXPECT_EQ(request->Payload, "REQUEST\r\nKey=1\r\n");
-  Station.Send(test::WireMessage(mtFrame, test::KeyFrameRecord(3, 16, 16)));
+  Station.Send(test::WireMessage(mtFrame, test::PlainRecord(3, 10)));
+  Station.Send(test::WireMessage(mtFrame, test::KeyFrameRecord(4, 16, 16)));
+  Station.Send(test::WireMessage(mtFrame, test::PlainRecord(5, 10)));
   EXPECT_TRUE(WaitWindowMessage(Window, UM_OPENED).has_value());
   EXPECT_EQ(Stream->State(), rsDelivering);
+  // Only the key frame and what follows it were kept.
+  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 2; }));
+  EXPECT_EQ(Context.Frames.FirstTime(), 4u);
 }
 
 TEST_F(LiveStream, TextsBecomeEventsInTheirOrder) {
