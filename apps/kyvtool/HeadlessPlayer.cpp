@@ -188,6 +188,14 @@ void THeadlessPlayer::RenderAt(uint32_t Time, std::chrono::milliseconds Timeout)
   uint32_t target = Time;
   if (duration > 0) target = std::min(target, duration);
   const int64_t firstKey = FContext.Index.FirstTime();
+  // No seek can reach a picture the index places after the end: the play thread would ignore it.
+  if (duration > 0 && firstKey > int64_t{duration})
+    throw EKyvError("The picture at " + std::to_string(Time) + " ms cannot be reached: " +
+                        DescribeReaderFailure(reIndexInvalid, "the index starts at " +
+                                                                  std::to_string(firstKey) +
+                                                                  " ms, after the duration of " +
+                                                                  std::to_string(duration) + " ms"),
+                    reIndexInvalid);
   if (firstKey > int64_t{target}) target = static_cast<uint32_t>(firstKey);
 
   // What the workers posted before this seek belongs to earlier requests.

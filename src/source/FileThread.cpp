@@ -111,7 +111,7 @@ void TFileThread::DoOpen() {
   int code = reUnknown;
   FShortRead.clear();
   FBackoff.Delivered();
-  FStalled = false;
+  FHalted = false;
   try {
     ReplaceStream(nullptr);
     const std::string address = Address();
@@ -215,6 +215,8 @@ void TFileThread::OpenRecording() {
   FDataStart = static_cast<int64_t>(kFrameAreaStart);
   FEnd = kFrameAreaStart + areaLength;
   FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart, TSeekOrigin::soBeginning));
+  FLastTime.reset();
+  FPromisedKey.reset();
   SetBufferFill(0);
 }
 
@@ -236,11 +238,34 @@ void TFileThread::GrowBuffer(uint64_t Size, size_t Fill) {
   }
 }
 
-void TFileThread::ReportDamage(uint64_t RecordStart, const std::string& Why) {
+void TFileThread::ReportDamage(uint64_t RecordStart, const std::string& Why, int Code) {
   const std::string cause = "the record at file offset " + std::to_string(RecordStart) + " " + Why;
-  NoteFailure(reDamaged, cause);
-  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, reDamaged, 0);
-  throw EKyvError(std::string(ReaderErrorText(reDamaged)) + ": " + cause, reDamaged);
+  // Reported once: reading it again would only find the same damage.
+  FHalted = true;
+  NoteFailure(Code, cause);
+  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, static_cast<WPARAM>(Code), 0);
+  throw EKyvError(std::string(ReaderErrorText(Code)) + ": " + cause, Code);
+}
+
+void TFileThread::CheckTime(uint64_t RecordStart, const uint8_t* Record) {
+  const uint32_t time = HeldTime(Record);
+  if (FPromisedKey) {
+    const uint32_t promised = *FPromisedKey;
+    FPromisedKey.reset();
+    const int16_t type = LoadLE<int16_t>(Record + offsetof(TFrameHeader, FrameType));
+    if (type != ftKeyFrame || time != promised)
+      ReportDamage(RecordStart,
+                   "is not the key frame of " + std::to_string(promised) +
+                       " ms that the index places there (type " + std::to_string(type) + ", " +
+                       std::to_string(time) + " ms)",
+                   reIndexInvalid);
+  }
+  // Times never go back: a seek could not find a picture in a recording whose times do.
+  if (FLastTime && time < *FLastTime)
+    ReportDamage(RecordStart, "has time " + std::to_string(time) +
+                                  " ms, before the previous record's " +
+                                  std::to_string(*FLastTime) + " ms");
+  FLastTime = time;
 }
 
 bool TFileThread::ReadDue() {
@@ -252,7 +277,7 @@ bool TFileThread::ReadDue() {
 }
 
 void TFileThread::ReportStall() {
-  FStalled = true;
+  FHalted = true;
   std::string cause = FShortRead.empty() ? "the source delivered nothing" : FShortRead;
   cause += " for " + std::to_string(FBackoff.StallLimitMs() / 1000) + " s";
   NoteFailure(reReadFailed, std::move(cause));
@@ -261,7 +286,7 @@ void TFileThread::ReportStall() {
 
 void TFileThread::DoRead(int64_t Target) {
   // A stalled source is asked again only after a seek, a stop or a new open.
-  if (FFileKind != fkRecording || !FStream || FStalled) return;
+  if (FFileKind != fkRecording || !FStream || FHalted) return;
   TFramesBuffer& frames = FContext.Frames;
   // A target not reached yet stays the goal of later passes: a request that cut this pass
   // short must not leave the play thread waiting for an answer that never comes.
@@ -315,6 +340,7 @@ void TFileThread::DoRead(int64_t Target) {
       const uint8_t* held = FBuffer.get() + at;
       const uint64_t size = TFrameHeader::kSize + uint64_t{HeldDataSize(held)};
       if (fill - at < size) break;
+      CheckTime(FPosition - fill + at, held);
       const uint32_t time = HeldTime(held);
       const int32_t e = frames.Add(
           TFrameRecord::FromBytes(std::span<const uint8_t>(held, static_cast<size_t>(size))));
@@ -349,13 +375,16 @@ void TFileThread::DoRead(int64_t Target) {
 
 void TFileThread::DoSeek(uint32_t Time) {
   if (FFileKind != fkRecording || !FStream) return;
-  FStalled = false;
+  FHalted = false;
   FBackoff.Delivered();
   int64_t key = FContext.Index.TimeAtOrBefore(Time);
   // Before the first key frame there is nothing to start from but the first key frame.
   if (key < 0) key = FContext.Index.FirstTime();
   const int64_t offset = key < 0 ? 0 : FContext.Index.PositionOf(static_cast<uint32_t>(key));
   FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart + offset, TSeekOrigin::soBeginning));
+  FLastTime.reset();
+  FPromisedKey.reset();
+  if (key >= 0) FPromisedKey = static_cast<uint32_t>(key);
   SetBufferFill(0);
   FContext.Frames.Clear();
   DoRead(Time);
@@ -363,10 +392,12 @@ void TFileThread::DoSeek(uint32_t Time) {
 
 void TFileThread::DoReset() {
   FPendingTarget.reset();
-  FStalled = false;
+  FHalted = false;
   FBackoff.Delivered();
   // Drops the connection, and with it an Abort from Close, so the stream can be read again.
   if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
+  FLastTime.reset();
+  FPromisedKey.reset();
   if (FFileKind == fkRecording && FStream) {
     FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart, TSeekOrigin::soBeginning));
     SetBufferFill(0);

@@ -60,8 +60,12 @@ class TFileThread : public TReadThread {
   void ReplaceStream(std::unique_ptr<TStream> Stream);
   void GrowBuffer(uint64_t Size, size_t Fill);
   void PostReplay(int32_t Index);
-  // A record that cannot be taken (Why): reports code 1 and raises it.
-  [[noreturn]] void ReportDamage(uint64_t RecordStart, const std::string& Why);
+  // A record that cannot be taken (Why): reports Code (1, or 13 for an index that points
+  // wrongly) and raises it.
+  [[noreturn]] void ReportDamage(uint64_t RecordStart, const std::string& Why, int Code = 1);
+  // Checks a record's time against the one before it and against the key frame that a seek was
+  // promised by the index.
+  void CheckTime(uint64_t RecordStart, const uint8_t* Record);
   // True when the back-off lets the next read be made now; else waits a slice for a request.
   bool ReadDue();
   // The source has delivered nothing for the stall limit: reports code 15.
@@ -78,11 +82,16 @@ class TFileThread : public TReadThread {
   uint64_t FEnd = 0;
   // Reader thread only: the target of a read or seek that UM_REPLAY has not answered yet.
   std::optional<uint32_t> FPendingTarget;
-  // Reader thread only: when an empty read is tried again, whether the source has stalled (no
-  // more reads until a seek, a stop or an open), and the reason of the last short read.
+  // Reader thread only: when an empty read is tried again; whether a failure has been reported
+  // (a stall or damage: no more reads until a seek, a stop or an open); the reason of the last
+  // short read.
   TRetryBackoff FBackoff;
-  bool FStalled = false;
+  bool FHalted = false;
   std::string FShortRead;
+  // Reader thread only: the time of the last record handed on since the position was set, and
+  // the key frame that the index promises at the position a seek went to.
+  std::optional<uint32_t> FLastTime;
+  std::optional<uint32_t> FPromisedKey;
 };
 
 }  // namespace kyv

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "decoder/Limits.h"
 #include "platform/Errors.h"
 #include "platform/RegularFile.h"
 
@@ -59,6 +60,11 @@ bool TFrameWalker::Next(TWalkedRecord& record) {
     throw EKyvError(RecordPlace(FCurrent) + "the record header runs past the end of the file");
   FCurrent.Header = TFrameHeader::Read(bytes);
   const uint64_t size = FCurrent.Header.RecordSize();
+  // The players refuse such a record, and its payload would be read into memory whole.
+  if (size > kMaxRecordBytes)
+    throw EKyvError(RecordPlace(FCurrent) + "a record of " + std::to_string(size) +
+                    " bytes is more than the " + std::to_string(kMaxRecordBytes) +
+                    " a record may have");
   if (FEnd - FPosition < size)
     throw EKyvError(
         RecordPlace(FCurrent) + "the payload of " + std::to_string(FCurrent.Header.DataSize) +
