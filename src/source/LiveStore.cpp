@@ -11,6 +11,8 @@ namespace kyv {
 int32_t TLiveStore::Add(TFrameRecord Frame) {
   TFramesBuffer& frames = FContext.Frames;
   const bool key = Frame.IsKeyFrame();
+  // Without a key frame to start from nothing could show the frame, and nothing would free it.
+  if (!key && !FDropping && frames.LastKeyFrameIndex() < 0) return -1;
   if (FDropping && !key) {
     ++FDroppedFrames;
     ++FDroppedNow;

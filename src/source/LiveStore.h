@@ -11,6 +11,7 @@ struct TPlayContext;
 // How a live source puts its frames into the play context's store so that the store stays
 // within its budget at any incoming rate and whatever the play thread does (playing, paused,
 // stopped, or not made yet):
+// - a frame with no key frame before it in the store is dropped;
 // - above kTrimBytes the play thread is asked to free what it has played;
 // - above kBudgetBytes whole key-frame groups before the newest key frame go at once;
 // - when the newest group alone is above the budget, frames are dropped until the next key
