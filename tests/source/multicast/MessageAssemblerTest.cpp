@@ -210,7 +210,7 @@ TEST(MessageAssembler, MemoryFollowsWhatArrivesNotWhatAHeadAnnounces) {
   for (uint16_t i = 0; i < 3; ++i)
     datagrams.push_back(Datagram(7, kMaxMessageSize, i, packets, part));
   EXPECT_TRUE(FeedAll(assembler, datagrams).Messages.empty());
-  EXPECT_LE(assembler.Capacity(), 4 * kMaxPacketPayload);
+  EXPECT_LE(assembler.Capacity(), 4 * kMaxDatagramSize);
   // A message over several packets still comes through whole after growing.
   std::vector<uint8_t> whole;
   datagrams.clear();
