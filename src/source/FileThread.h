@@ -27,6 +27,13 @@ enum TFileKind : uint8_t {
 // after a read with a target time or a seek. Opening reports UM_OPENED or UM_SOURCE_ERROR (with a
 // reader error code) to the control's window. Still JPEG files are decoded through the decoder,
 // which the control has initialised.
+//
+// Local files must be regular files (a FIFO or a device is the cannot-open code 6). After the
+// open, a source that delivers nothing is asked again with a growing pause (TRetryBackoff) and,
+// once it has delivered nothing for the stall limit, reported with code 15; a record above
+// kMaxRecordBytes or past the frame area, or times that go back, are code 1, and a seek that does
+// not find the key frame the index promises is code 13. After such a report the reader reads
+// nothing until a seek, a stop or an open; LastFailure holds the reason.
 class TFileThread : public TReadThread {
  public:
   // The largest still image: a record block of 10 MiB, header included.

@@ -24,7 +24,8 @@ bool TKyvMulticastClient::HoldsWholeRecords(std::span<const uint8_t> Message) no
 
 void TKyvMulticastClient::ReportPoolLoss() {
   FPoolLosses.fetch_add(1, std::memory_order_relaxed);
-  OutputDebugString(kPoolLossText);
+  // Through the receiver's limiter: a sender whose messages never fit must not flood the output.
+  DoLoss(kPoolLossText);
 }
 
 bool TKyvMulticastClient::Store(std::span<const uint8_t> Message) {
