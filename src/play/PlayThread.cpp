@@ -468,6 +468,8 @@ void TPlayThread::SeekTo(uint32_t Time) {
   const int32_t ki = KeyFrameIndex(static_cast<uint32_t>(key));
 
   if (b != -1) {
+    // The position first: whoever sees the replayed picture reads the position that goes with it.
+    SetBaseTime(Time);
     if (index.TimeAtOrBefore(FLastSampleTime.load()) == key) {
       if (b > current)
         ReplayRange(current + 1, b);
@@ -478,7 +480,6 @@ void TPlayThread::SeekTo(uint32_t Time) {
     } else {
       ReportAbnormalBuffer(static_cast<uint32_t>(key), Time);
     }
-    SetBaseTime(Time);
     if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, BaseTime());
     return;
@@ -504,8 +505,8 @@ void TPlayThread::SeekTo(uint32_t Time) {
   const bool inGroup = frames.CurrentIndex() >= ki;
   if (!inGroup) frames.SetCurrentIndex(ki);
   frames.DiscardPlayed(false);
-  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   SetBaseTime(Time);
+  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   if (!IsFileSource()) {
     if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, FLastSampleTime.load());
