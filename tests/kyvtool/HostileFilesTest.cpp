@@ -18,6 +18,7 @@
 
 #include "HeadlessPlayer.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "Verbs.h"
 #include "decoder/Limits.h"
 #include "decoder/ReaderErrors.h"
@@ -33,23 +34,11 @@ namespace kyv {
 namespace {
 
 using namespace std::chrono_literals;
+using test::RunVerbs;
+using test::SmallSample;
+using test::TRun;
 using test::TTempDir;
 using ::testing::HasSubstr;
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
-
-TRun RunVerbs(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  TRun run;
-  run.Status = tool::RunTool(args, out, err);
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
-}
 
 // Moves a manual clock on by StepMs every few milliseconds, so that the readers' time-outs of
 // seconds pass in a blink.
@@ -74,15 +63,6 @@ class TClockDriver {
   std::atomic<bool> FStop{false};
   std::thread FThread;
 };
-
-TSampleOptions SmallSample() {
-  TSampleOptions options;
-  options.Width = 160;
-  options.Height = 120;
-  options.Seconds = 6;
-  options.NailInterval = 0;
-  return options;
-}
 
 TEST(HostileFiles, ANamedPipeIsRefusedAtOnceByEveryVerb) {
   TTempDir dir;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "Verbs.h"
 #include "decoder/ReaderErrors.h"
 #include "support/ChildProcess.h"
@@ -21,15 +22,12 @@
 namespace kyv {
 namespace {
 
+using test::RunVerbs;
+using test::SmallSample;
+using test::TRun;
 using test::TTempDir;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -49,31 +47,12 @@ TRun RunProcess(const TTempDir& dir, const std::string& arguments) {
   return run;
 }
 
-// Calls the verbs in this process.
-TRun RunVerbs(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  TRun run;
-  run.Status = tool::RunTool(args, out, err);
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
-}
-
 // The count printed on the line "  NAME   N".
 uint64_t CountOf(const std::string& report, const std::string& name) {
   const std::regex line("\n  " + name + " +([0-9]+)\n");
   std::smatch match;
   if (!std::regex_search(report, match, line)) return UINT64_MAX;
   return std::stoull(match[1]);
-}
-
-TSampleOptions SmallSample() {
-  TSampleOptions options;
-  options.Width = 160;
-  options.Height = 120;
-  options.Seconds = 6;
-  options.NailInterval = 0;
-  return options;
 }
 
 TEST(KyvTool, MakeSampleThenInfoAndCheckAsProcesses) {
