@@ -44,10 +44,7 @@ TPlayerSession::TPlayerSession(int& Socket, std::string Peer, const TStationSetu
     : FPeer(std::move(Peer)), FSetup(Setup), FSocket(std::exchange(Socket, -1)) {}
 
 TPlayerSession::~TPlayerSession() {
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
   if (FSocket >= 0) ::close(FSocket);
 }
 

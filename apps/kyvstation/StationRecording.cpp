@@ -4,6 +4,7 @@
 #include <string>
 
 #include "decoder/FileFormat.h"
+#include "decoder/ReaderErrors.h"
 #include "platform/Errors.h"
 #include "writer/RecordingFile.h"
 
@@ -14,7 +15,12 @@ TStationRecording::TStationRecording(const std::filesystem::path& Path) {
     Load(Path);
     Index();
   } catch (const EKyvError& e) {
-    throw EKyvError(Path.string() + ": " + e.Message(), e.Code());
+    // A reader code reads as the player's do: code, text, its English, and the reason.
+    if (!e.Code()) throw EKyvError(Path.string() + ": " + e.Message());
+    const int code = *e.Code();
+    const std::string cause = e.Message() == ReaderErrorText(code) ? "" : e.Message();
+    throw EKyvError("cannot open " + Path.string() + ": " + DescribeReaderFailure(code, cause),
+                    code);
   }
 }
 

@@ -6,9 +6,9 @@
 #include <zlib.h>
 
 #include "Verbs.h"
-#include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/Limits.h"
+#include "picture/FrameRules.h"
 #include "platform/Errors.h"
 #include "platform/FormatSeconds.h"
 #include "writer/RecordingFile.h"
@@ -35,46 +35,6 @@ int64_t InflatedSize(const std::vector<uint8_t>& payload) {
   const int64_t size = result == Z_STREAM_END ? static_cast<int64_t>(stream.total_out) : -1;
   inflateEnd(&stream);
   return size;
-}
-
-// What is wrong with a decoded bitmap file image, or "" when it is sound.
-std::string BitmapProblem(const uint8_t* image, uint64_t decoded, bool rectangle,
-                          bool createsPicture) {
-  if (decoded < kBitmapHeadersSize)
-    return "the decoded image is " + std::to_string(decoded) +
-           " bytes long, shorter than its headers";
-  const TBitmapFileHeader file = TBitmapFileHeader::Read(image);
-  const TBitmapInfoHeader info = TBitmapInfoHeader::Read(image + kBitmapInfoOffset);
-  const uint32_t size = file.bfSize, offBits = file.bfOffBits;
-  if (file.bfType != kBitmapType) return "the decoded image does not start with \"BM\"";
-  if (size < kBitmapHeadersSize || size > decoded)
-    return "bfSize " + std::to_string(size) + " does not fit the " + std::to_string(decoded) +
-           " bytes decoded";
-  if (info.biSize < TBitmapInfoHeader::kSize)
-    return "the info header is " + std::to_string(info.biSize) + " bytes long, not 40";
-  if (info.biWidth <= 0 || info.biHeight == 0 || info.biHeight == INT32_MIN)
-    return "the image is " + std::to_string(info.biWidth) + " x " + std::to_string(info.biHeight) +
-           " pixels";
-  if (info.biPlanes != 1) return "biPlanes is " + std::to_string(info.biPlanes) + ", not 1";
-  const int bits = info.biBitCount;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-    return "biBitCount " + std::to_string(bits) + " is not a bitmap depth";
-  if (info.biCompression != kBiRgb)
-    return "biCompression is " + std::to_string(info.biCompression) + ", not BI_RGB";
-  const uint64_t colours = info.biClrUsed != 0 ? info.biClrUsed : bits <= 8 ? (1u << bits) : 0;
-  const uint64_t tableEnd = kBitmapInfoOffset + uint64_t{info.biSize} + colours * 4;
-  if (offBits < tableEnd)
-    return "bfOffBits " + std::to_string(offBits) + " points inside the headers and colour table";
-  const uint64_t height = info.biHeight < 0 ? -static_cast<int64_t>(info.biHeight) : info.biHeight;
-  const uint64_t rows = BitmapStride(static_cast<uint64_t>(info.biWidth), bits) * height;
-  if (offBits + rows > size)
-    return "the pixel rows (" + std::to_string(rows) + " bytes from offset " +
-           std::to_string(offBits) + ") run past bfSize " + std::to_string(size);
-  if (rectangle && bits == 4) return "a rectangle of 4 bits per pixel, which the picture refuses";
-  if (createsPicture && bits <= 8)
-    return "the first key frame has " + std::to_string(bits) +
-           " bits per pixel; the picture needs more than 8";
-  return "";
 }
 
 struct TRecordMark {
@@ -106,6 +66,9 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
   const TFileHeader& header = head.Header;
   const auto frameArea = static_cast<uint64_t>(header.IndexOffset);
   const uint32_t duration = header.Duration;
+  // The player makes its picture from the header's size.
+  if (const std::string problem = PictureSizeProblem(header.Width, header.Height); !problem.empty())
+    return bad("the header's size: " + problem);
 
   TDecoderUsage decoder;
   std::vector<TRecordMark> marks;
@@ -125,7 +88,6 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
       marks.push_back({record.FileOffset - kFrameAreaStart, frame.Time, frame.FrameType});
       const bool rectangle = frame.FrameType == ftXorRect || frame.FrameType == ftKeyFrame ||
                              frame.FrameType == ftCopyRect;
-      const bool createsPicture = frame.FrameType == ftKeyFrame && keyFrames == 0;
       if (frame.FrameType == ftKeyFrame) ++keyFrames;
       if (rectangle && frame.DataSize == 0)
         return bad(place + FrameTypeName(frame.FrameType) + " without payload");
@@ -158,10 +120,13 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
       if (frame.Compression == ckLzo && result < 0)
         return bad(place + "the LZO stream does not end at the end of the payload");
       if (decoded < 0) return bad(place + "the payload does not decode");
-      const std::string problem =
-          BitmapProblem(static_cast<const uint8_t*>(dest), static_cast<uint64_t>(decoded),
-                        rectangle, createsPicture);
-      if (!problem.empty()) return bad(place + problem);
+      // The very rules by which the picture draws the frame.
+      try {
+        CheckFrameImage(frame, static_cast<const uint8_t*>(dest), static_cast<size_t>(decoded),
+                        header.Width, header.Height);
+      } catch (const EKyvError& e) {
+        return bad(place + e.Message());
+      }
       ++decodedPayloads;
     }
   } catch (const EKyvError& e) {

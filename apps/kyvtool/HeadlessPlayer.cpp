@@ -53,18 +53,31 @@ void THeadlessPlayer::Play(int Speed) {
   for (int speed = 1; speed < Speed; speed *= 2) player->RequestFastForward();
 }
 
-void THeadlessPlayer::RaiseSourceError(int Code) {
-  const char* text = ReaderErrorText(Code);
-  throw EKyvError(*text ? text : "Source error " + std::to_string(Code), Code);
+void THeadlessPlayer::RaiseSourceError(int Code, bool Opening) {
+  // The reader's reason, when it is the one behind this code.
+  std::string cause;
+  if (const TReadThread* reader = FCore.Reader()) {
+    const TSourceFailure failure = reader->LastFailure();
+    if (failure.Code == Code) cause = failure.Cause;
+  }
+  throw EKyvError((Opening ? "cannot open " : "cannot go on playing ") + FCore.Url() + ": " +
+                      DescribeReaderFailure(Code, cause),
+                  Code);
 }
 
 bool THeadlessPlayer::Pump(std::chrono::milliseconds Timeout, const std::function<bool()>& Done) {
   const bool done = FCore.Pump(Timeout, [&] { return FSourceError != 0 || (Done && Done()); });
   if (FSourceError != 0) {
     const int code = FSourceError;
+    const bool opening = !IsOpen();
     FSourceError = 0;
-    if (!IsOpen()) Close();
-    RaiseSourceError(code);
+    // The reason is taken before a failed open frees the reader.
+    try {
+      RaiseSourceError(code, opening);
+    } catch (...) {
+      if (opening) Close();
+      throw;
+    }
   }
   return done;
 }
@@ -77,6 +90,14 @@ void THeadlessPlayer::RenderAt(uint32_t Time, std::chrono::milliseconds Timeout)
   uint32_t target = Time;
   if (duration > 0) target = std::min(target, duration);
   const int64_t firstKey = Context().Index.FirstTime();
+  // No seek can reach a picture the index places after the end: the play thread would ignore it.
+  if (duration > 0 && firstKey > int64_t{duration})
+    throw EKyvError("The picture at " + std::to_string(Time) + " ms cannot be reached: " +
+                        DescribeReaderFailure(reIndexInvalid, "the index starts at " +
+                                                                  std::to_string(firstKey) +
+                                                                  " ms, after the duration of " +
+                                                                  std::to_string(duration) + " ms"),
+                    reIndexInvalid);
   if (firstKey > int64_t{target}) target = static_cast<uint32_t>(firstKey);
 
   // What the workers posted before this seek belongs to earlier requests.

@@ -60,7 +60,8 @@ class THeadlessPlayer {
   bool Ended() const noexcept { return FEnded; }
 
  private:
-  [[noreturn]] void RaiseSourceError(int Code);
+  // Raises the source's failure with its reason: "cannot open ADDRESS: error 15, ...".
+  [[noreturn]] void RaiseSourceError(int Code, bool Opening);
 
   TPlayerCore FCore;
   TListener FListener;

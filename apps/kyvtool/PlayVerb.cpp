@@ -123,7 +123,10 @@ int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
   THeadlessPlayer player;
   out << "Opening " << options.Address << "\n" << std::flush;
-  player.Open(options.Address);
+  // --for bounds the whole run: a source that never opens must not outlast it.
+  const auto runStarted = Clock::now();
+  player.Open(options.Address, options.For ? std::chrono::milliseconds(*options.For)
+                                           : std::chrono::milliseconds(std::chrono::seconds(30)));
   PrintOpened(player, options.Address, out);
   TPlayThread& thread = player.Player();
   const uint32_t duration = player.Context().Header.Duration;
@@ -156,7 +159,7 @@ int RunPlay(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const bool still = duration == 0 && !player.IsLive();
   const auto finished = [&] {
     return player.Ended() || (still && pictureShown) || interrupt.Raised() ||
-           (options.For && Clock::now() - started >= std::chrono::milliseconds(*options.For));
+           (options.For && Clock::now() - runStarted >= std::chrono::milliseconds(*options.For));
   };
   TPlayState state = psPlaying;
   uint32_t lastCount = thread.ShownCount();

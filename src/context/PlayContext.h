@@ -45,10 +45,17 @@ struct TPlayContext {
     Index.Clear();
   }
 
-  // Any thread: posts a request to the play thread. False when there is none or it has ended.
+  // How long a reader keeps trying to post into a full play-thread queue. The play thread may be
+  // waiting for that very reader to stop, so the reader must get back to its own queue.
+  static constexpr uint32_t kPlayerPostLimitMs = 1000;
+
+  // Any thread: posts a request to the play thread. False when there is none, it has ended, or
+  // its queue stayed full for kPlayerPostLimitMs; the caller then keeps what it would have said
+  // and says it again later.
   bool PostToPlayer(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0) {
     TThread* player = PlayerThread.load(std::memory_order_acquire);
-    return player != nullptr && SafePostThreadMessage(*player, Msg, WParam, LParam);
+    return player != nullptr &&
+           SafePostThreadMessageFor(*player, kPlayerPostLimitMs, Msg, WParam, LParam);
   }
 
   // Any thread: posts a request that may be dropped when the play thread's queue is full, such

@@ -84,10 +84,7 @@ void TPlayerCore::Close() {
   FContext.PlayerThread.store(nullptr, std::memory_order_release);
   // The play thread ends first and its object stays until the reader, which may still be
   // posting to it, is gone; then neither can reach the other after it is freed.
-  if (FPlayer) {
-    FPlayer->Terminate();
-    FPlayer->WaitFor();
-  }
+  if (FPlayer) FPlayer->StopAndWait();
   FContext.Reader.store(nullptr, std::memory_order_release);
   FReader.reset();
   FPlayer.reset();

@@ -7,8 +7,9 @@ namespace kyv {
 
 // The size limits that several layers must agree on, each defined once.
 
-// The largest frame record taken from any source (file, web, live, multicast); a larger length
-// is damage or hostility, never a picture, and is refused before anything is allocated.
+// The longest frame record (header and payload) that any source accepts, from a file, a web
+// server or a station. A longer one is damage, not a picture: no screen needs it, and taking
+// the length on trust would let one header claim gigabytes.
 inline constexpr size_t kMaxRecordBytes = size_t{64} << 20;
 
 // The most a payload may decode to: the decoder's shared output buffer, the play thread's and

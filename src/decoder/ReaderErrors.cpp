@@ -1,5 +1,7 @@
 #include "decoder/ReaderErrors.h"
 
+#include "platform/System.h"
+
 namespace kyv {
 
 const char* ReaderErrorText(int code) noexcept {
@@ -36,6 +38,54 @@ const char* ReaderErrorText(int code) noexcept {
     default:
       return "";
   }
+}
+
+const char* ReaderErrorEnglish(int code) noexcept {
+  switch (code) {
+    case reDamaged:
+    case reDamaged5:
+      return "the screen stream file is damaged";
+    case reNoIndex:
+      return "the screen stream file has no index information";
+    case reCannotConnect:
+      return "cannot connect to the target computer";
+    case reServiceRefused:
+      return "live service refused";
+    case reUnknown:
+      return "an unknown error occurred, see the error log file";
+    case reNetwork:
+      return "a network error occurred";
+    case reInvalidUrl:
+      return "invalid URL";
+    case reInvalidMulticastFile:
+      return "invalid multicast description file";
+    case reInvalidFormat:
+      return "invalid file format";
+    case reRepositionFailed:
+      return "repositioning failed";
+    case reResolveFailed:
+      return "resolving the computer address failed";
+    case reIndexInvalid:
+      return "the screen stream index table is invalid";
+    case reUpgradeNeeded:
+      return "KyvPlayer must be upgraded";
+    case reReadFailed:
+      return "reading the file failed";
+    default:
+      return "";
+  }
+}
+
+std::string DescribeReaderFailure(int code, std::string_view cause) {
+  std::string text = "error " + std::to_string(code);
+  const std::string_view native = ReaderErrorText(code);
+  if (!native.empty()) {
+    text.append(", ").append(native);
+    if (SystemDefaultLangID() != kLangChinesePrc)
+      text.append(" (").append(ReaderErrorEnglish(code)).append(")");
+  }
+  if (!cause.empty()) text.append(": ").append(cause);
+  return text;
 }
 
 }  // namespace kyv

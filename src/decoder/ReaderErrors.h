@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace kyv {
 
 // The error codes that a source reports to the control, shared by every reader.
@@ -23,5 +26,12 @@ enum TReaderError : int {
 
 // The text of a code, or "" for a number that is not a code.
 const char* ReaderErrorText(int code) noexcept;
+// What the text of a code means in English, or "" for a number that is not a code.
+const char* ReaderErrorEnglish(int code) noexcept;
+
+// A failure as a person reads it: "error CODE, TEXT (ENGLISH): CAUSE". The English goes in
+// parentheses when the system's default language is not Chinese (PRC), as the menus change
+// theirs; ": CAUSE" only when there is a cause.
+std::string DescribeReaderFailure(int code, std::string_view cause);
 
 }  // namespace kyv

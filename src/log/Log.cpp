@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
 
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
 
@@ -20,6 +23,9 @@ namespace kyv {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The longest a line waits for another process's lock on the day's file.
+constexpr std::chrono::milliseconds kLockWait{500};
 
 // True when Folder exists (made now if missing) and this process may create files in it.
 bool UsableFolder(const std::string& folder) {
@@ -54,9 +60,17 @@ void AppendLocked(const std::string& fileName, const std::string& line) {
   TFileHandle file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
   if (file.Get() < 0)
     throw EKyvError("Cannot open file \"" + fileName + "\". " + SystemMessage(errno));
-  while (::flock(file.Get(), LOCK_EX) != 0)
-    if (errno != EINTR)
+  // A process that holds the lock and hangs must not hang every other writer with it.
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  while (::flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK)
       throw EKyvError("Cannot lock file \"" + fileName + "\". " + SystemMessage(errno));
+    if (std::chrono::steady_clock::now() >= deadline)
+      throw EKyvError("Cannot lock file \"" + fileName + "\" within " +
+                      std::to_string(kLockWait.count()) + " ms; the line is dropped");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   size_t done = 0;
   while (done < line.size()) {
     const ssize_t n = ::write(file.Get(), line.data() + done, line.size() - done);
@@ -112,9 +126,11 @@ void TLog::AddLine(std::string_view Text) noexcept {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const std::string line = FormatLine(FExeName, local, Text);
     std::lock_guard guard(FLock);
-    AppendLocked(FileName(local), line);
+    std::string lines;
+    for (const std::string& text : FLimiter.Take(Text, timeGetTime()))
+      lines += FormatLine(FExeName, local, text);
+    if (!lines.empty()) AppendLocked(FileName(local), lines);
   } catch (const std::exception& error) {
     try {
       OutputDebugString(std::string("ERROR: TLog.AddLine -> ") + error.what());

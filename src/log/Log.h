@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "log/LineLimiter.h"
+
 namespace kyv {
 
 // The daily text log that every process of the computer shares: one file per local day,
@@ -13,7 +15,9 @@ namespace kyv {
 // every text inside the system.
 //
 // Appends are serialised within the process by a mutex and across processes by an exclusive
-// flock on the day's file, which the system releases even when a process dies holding it.
+// flock on the day's file, which the system releases even when a process dies holding it. A
+// line waits at most half a second for another process's lock, then is dropped with a note on
+// the debugger output. Repeated lines are rate-limited (TLineLimiter).
 class TLog {
  public:
   // Logs into Folder's "Log" subfolder (one trailing '/' or '\' of Folder is dropped), made with
@@ -40,8 +44,9 @@ class TLog {
 
  private:
   std::string FFolder;
-  std::string FExeName;  // file name of the host program, without its folder
-  std::mutex FLock;      // serialises the appends of this process
+  std::string FExeName;   // file name of the host program, without its folder
+  std::mutex FLock;       // serialises the appends of this process
+  TLineLimiter FLimiter;  // guarded by FLock
 };
 
 // The process's log, made at first use in the folder of the host program's executable, or in

@@ -3,6 +3,7 @@
 #include <climits>
 #include <string>
 
+#include "picture/FrameRules.h"
 #include "platform/Errors.h"
 
 namespace kyv {
@@ -65,13 +66,8 @@ void TBackBuffer::ApplyFrame(const TFrameHeader& Header, const uint8_t* Image, s
     return;
   }
 
-  if (Header.DataSize == 0 || Image == nullptr || ImageSize == 0)
-    throw EKyvError("Frame of type " + std::to_string(type) + " at " + std::to_string(Header.Time) +
-                    " ms has no image");
-  const TBitmapImage image = TBitmapImage::Parse(Image, ImageSize);
-  if (image.BitCount() == 4)
-    throw EKyvError("Rectangles of 4 bits per pixel are not drawn (frame at " +
-                    std::to_string(Header.Time) + " ms)");
+  if (Header.DataSize == 0) Image = nullptr;
+  const TBitmapImage image = CheckFrameImage(Header, Image, ImageSize, FDC.Width(), FDC.Height());
   if (!Created()) CreateFromInfo(image.Info());
   ApplyRectangle(Header, image);
 }
@@ -102,7 +98,7 @@ void TBackBuffer::ApplyCursor(const TFrameHeader& Header, const uint8_t* Image, 
   if (Header.DataSize != 0) {
     if (Image == nullptr || ImageSize == 0)
       throw EKyvError("Cursor frame at " + std::to_string(Header.Time) + " ms has no image");
-    const TBitmapImage image = TBitmapImage::Parse(Image, ImageSize);
+    const TBitmapImage image = CheckFrameImage(Header, Image, ImageSize, FDC.Width(), FDC.Height());
     InvalidateCursor();
     FMouse->SetShape(image);
     InvalidateCursor();

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
 
@@ -9,8 +10,7 @@ namespace kyv {
 
 void TThreadStopper::operator()(TThread* thread) const {
   if (thread == nullptr) return;
-  thread->Terminate();
-  thread->WaitFor();
+  thread->StopAndWait();
   delete thread;
 }
 
@@ -58,12 +58,40 @@ bool TThread::WaitFor(std::chrono::milliseconds timeout) {
   return FFinishedChanged.wait_for(lock, timeout, [this] { return FFinished.load(); });
 }
 
-bool SafePostThreadMessage(TThread& thread, UINT msg, WPARAM wParam, LPARAM lParam) {
-  using namespace std::chrono_literals;
+void TThread::StopAndWait() {
+  if (!Finished()) Terminate();
+  WaitFor();
+}
+
+bool TThread::StopAndWaitFor(uint32_t LimitMs) {
+  if (!Finished()) Terminate();
+  if (!WaitBounded(LimitMs, [this](std::chrono::milliseconds slice) { return WaitFor(slice); }))
+    return false;
+  WaitFor();
+  return true;
+}
+
+bool WaitBounded(uint32_t LimitMs, const std::function<bool(std::chrono::milliseconds)>& Slice) {
+  const uint32_t start = timeGetTime();
   for (;;) {
-    if (thread.Queue().Post(msg, wParam, lParam)) return true;
-    if (thread.WaitFor(10ms)) return false;
+    if (Slice(kBoundedWaitSlice)) return true;
+    if (timeGetTime() - start >= LimitMs) return false;
   }
+}
+
+bool SafePostThreadMessageFor(TThread& thread, uint32_t LimitMs, UINT msg, WPARAM wParam,
+                              LPARAM lParam) {
+  bool ended = false;
+  const bool posted = WaitBounded(LimitMs, [&](std::chrono::milliseconds slice) {
+    if (thread.Queue().Post(msg, wParam, lParam)) return true;
+    ended = thread.WaitFor(slice);
+    return ended;
+  });
+  return posted && !ended;
+}
+
+bool SafePostThreadMessage(TThread& thread, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return SafePostThreadMessageFor(thread, kSafePostLimitMs, msg, wParam, lParam);
 }
 
 }  // namespace kyv

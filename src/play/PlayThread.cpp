@@ -45,7 +45,10 @@ TPlayThread::TPlayThread(TPlayContext& Context, std::string CacheFolder)
   FBackBuffer.SetSize(FHeader.Width, FHeader.Height);
 }
 
-TPlayThread::~TPlayThread() = default;
+TPlayThread::~TPlayThread() {
+  // The thread draws into FBackBuffer and signals FSyncEvent: it ends before they go.
+  StopAndWait();
+}
 
 // ---- Requests (control's thread) ----
 
@@ -58,18 +61,23 @@ bool TPlayThread::RequestPlay() {
 }
 
 bool TPlayThread::RequestPause() {
-  if (!SafePostThreadMessage(*this, UM_PAUSE)) return false;
-  // The thread signals when it has paused, or as it ends if it never got that far.
-  while (!FSyncEvent.WaitFor(std::chrono::milliseconds(100)))
-    if (Finished()) break;
-  return true;
+  return RequestAndWait(UM_PAUSE, "pause");
 }
 
 bool TPlayThread::RequestStop() {
-  if (!SafePostThreadMessage(*this, UM_STOP)) return false;
-  while (!FSyncEvent.WaitFor(std::chrono::milliseconds(100)))
-    if (Finished()) break;
-  return true;
+  return RequestAndWait(UM_STOP, "stop");
+}
+
+bool TPlayThread::RequestAndWait(UINT Msg, const char* What) {
+  if (!SafePostThreadMessageFor(*this, kRequestLimitMs, Msg)) return false;
+  // The thread signals when it has acted, or as it ends if it never got that far.
+  const bool done = WaitBounded(kRequestLimitMs, [this](std::chrono::milliseconds slice) {
+    return FSyncEvent.WaitFor(slice) || Finished();
+  });
+  if (!done)
+    GlobalLog().AddLine(std::string("The play thread did not carry out a ") + What + " within " +
+                        std::to_string(kRequestLimitMs) + " ms");
+  return done;
 }
 
 bool TPlayThread::RequestFastForward() {
@@ -155,13 +163,14 @@ void TPlayThread::PlayLoop() {
   // While the reader reloads the buffer for a seek the loop waits for its answer, which resumes
   // playing; frames held now would belong to the buffer being replaced.
   if (FReaderTarget) return;
-  const uint32_t start = timeGetTime();
+  uint32_t start = timeGetTime();
   const uint32_t speed = static_cast<uint32_t>(FSpeed.load());
   if (AtEnd()) {
     EndPlaying(start, speed);
     return;
   }
   bool held = false;
+  uint64_t heldCuts = 0;  // the buffer's cuts when the held record was taken
   for (;;) {
     TMessage waiting;
     if (Queue().Peek(waiting, 0, 0, false)) {
@@ -174,7 +183,11 @@ void TPlayThread::PlayLoop() {
     SetClock(BaseTime(), elapsed);
 
     if (!held) {
+      heldCuts = frames.Cuts();
       if (!frames.PeekNext(FFrameBuf)) {
+        // Nothing delivered to play: a recording's position waits with the picture rather than
+        // run ahead of what the source has brought. A live picture keeps the station's pace.
+        if (IsFileSource()) HoldPosition(start, elapsed);
         ReaderRead(-1);
         Queue().WaitFor(std::chrono::milliseconds(kUnderrunWaitMs));
         continue;
@@ -191,7 +204,16 @@ void TPlayThread::PlayLoop() {
       continue;
     }
 
-    frames.SetCurrentIndex(frames.CurrentIndex() + 1);
+    {
+      // A live reader keeping its budget may have cut the list since the record was taken: the
+      // record then no longer follows the picture, and the loop takes the new first one.
+      TFramesBuffer::TGuard list(frames);
+      if (frames.Cuts() != heldCuts) {
+        held = false;
+        continue;
+      }
+      frames.SetCurrentIndex(frames.CurrentIndex() + 1);
+    }
     RenderOrSkip(frame, true);
     // Set once drawn, so that whoever reads it finds that frame in the picture.
     FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
@@ -206,6 +228,7 @@ void TPlayThread::PlayLoop() {
     const uint32_t shown = FLastSampleTime.load(std::memory_order_relaxed);
     if (duration != 0 && shown >= duration) {
       // Frames stamped with the same time complete the last picture before the end.
+      heldCuts = frames.Cuts();
       if (frames.PeekNext(FFrameBuf) && FFrameBuf.View().Time() == shown) {
         held = true;
         continue;
@@ -235,8 +258,7 @@ void TPlayThread::EndPlaying(uint32_t Start, uint32_t Speed) {
 bool TPlayThread::Trim() {
   TFramesBuffer& frames = FContext.Frames;
   TFramesBuffer::TGuard list(frames);
-  int32_t lastKey = frames.Count() - 1;
-  while (lastKey >= 0 && !frames.Items(lastKey).IsKeyFrame()) --lastKey;
+  const int32_t lastKey = frames.LastKeyFrameIndex();
   if (lastKey >= 0 && lastKey <= frames.CurrentIndex()) {
     // Playing already within the last group: what came before it goes, the position stays.
     // Starting the group again would redraw it on every trim while its key frames are sparse.
@@ -246,6 +268,13 @@ bool TPlayThread::Trim() {
   // Playback goes on from the last key frame; a frame held from before it would be out of order.
   frames.DiscardPlayed(true);
   return true;
+}
+
+void TPlayThread::HoldPosition(uint32_t& Start, uint32_t Elapsed) {
+  const uint32_t base = BaseTime();
+  const uint32_t limit = std::max(base, FLastSampleTime.load(std::memory_order_relaxed));
+  SetBaseTime(std::min(base + Elapsed, limit));
+  Start = timeGetTime();
 }
 
 void TPlayThread::SettlePosition(uint32_t Start, uint32_t Speed) {
@@ -444,6 +473,8 @@ void TPlayThread::SeekTo(uint32_t Time) {
   const int32_t ki = KeyFrameIndex(static_cast<uint32_t>(key));
 
   if (b != -1) {
+    // The position first: whoever sees the replayed picture reads the position that goes with it.
+    SetBaseTime(Time);
     if (index.TimeAtOrBefore(FLastSampleTime.load()) == key) {
       if (b > current)
         ReplayRange(current + 1, b);
@@ -454,7 +485,6 @@ void TPlayThread::SeekTo(uint32_t Time) {
     } else {
       ReportAbnormalBuffer(static_cast<uint32_t>(key), Time);
     }
-    SetBaseTime(Time);
     if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, BaseTime());
     return;
@@ -480,8 +510,8 @@ void TPlayThread::SeekTo(uint32_t Time) {
   const bool inGroup = frames.CurrentIndex() >= ki;
   if (!inGroup) frames.SetCurrentIndex(ki);
   frames.DiscardPlayed(false);
-  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   SetBaseTime(Time);
+  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   if (!IsFileSource()) {
     if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, FLastSampleTime.load());

@@ -47,6 +47,8 @@ class TPlayThread : public TThread {
   static constexpr int32_t kMaxSpeed = 32;
   // wParam of the UM_PLAY the thread posts itself to resume after a seek.
   static constexpr WPARAM kResume = 1;
+  // The longest Pause and Stop wait; a stop includes the reader's, which has a limit of its own.
+  static constexpr uint32_t kRequestLimitMs = 10000;
 
   // CacheFolder (ending in a separator or not) receives "dump.txt" when a seek finds the buffer
   // in a state it cannot render from; empty means the per-user cache folder.
@@ -54,7 +56,8 @@ class TPlayThread : public TThread {
   ~TPlayThread() override;
 
   // Control's thread. Each posts a request; false when the thread has ended. Pause and Stop
-  // return once the play thread has carried them out.
+  // return once the play thread has carried them out, or after kRequestLimitMs of the platform
+  // clock when it does not (then logged, and false).
   bool RequestSeek(uint32_t Time);
   bool RequestPlay();
   bool RequestPause();
@@ -101,6 +104,9 @@ class TPlayThread : public TThread {
   bool Trim();
   // The reader has loaded what a seek or a targeted read asked for, up to index Last.
   void HandleReplay(int32_t Last);
+  // The play loop found nothing to play: the position stops at the last frame shown (or where a
+  // seek put it), and the run starts again from now.
+  void HoldPosition(uint32_t& Start, uint32_t Elapsed);
   // Leaving the play loop: folds the clock's time since Start into the base position.
   void SettlePosition(uint32_t Start, uint32_t Speed);
   // Renders one record. AfterPlay: rendered by the play loop, which may then free what was played.
@@ -122,6 +128,9 @@ class TPlayThread : public TThread {
   void PostDirtyRect(bool Whole);
   void PostToWindow(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
   void PostToSelf(UINT Msg, WPARAM WParam);
+  // Posts a synchronous request and waits until it is carried out, the thread ends or the limit
+  // passes.
+  bool RequestAndWait(UINT Msg, const char* What);
   // True when a message other than UM_SEEK waits in the queue.
   bool InterruptWaiting();
   bool IsFileSource() const;

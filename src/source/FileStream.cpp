@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 namespace kyv {
 
@@ -19,16 +20,8 @@ namespace {
 
 }  // namespace
 
-TFileStream::TFileStream(const std::string& FileName) : FFileName(FileName) {
-  FHandle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (FHandle < 0) Fail("Cannot open file", FileName, errno);
-  struct stat info {};
-  if (::fstat(FHandle, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(FHandle);
-    FHandle = -1;
-    Fail("Cannot open file", FileName, EISDIR);
-  }
-}
+TFileStream::TFileStream(const std::string& FileName)
+    : FHandle(OpenRegularFile(FileName)), FFileName(FileName) {}
 
 TFileStream::~TFileStream() {
   if (FHandle >= 0) ::close(FHandle);

@@ -11,7 +11,8 @@ namespace kyv {
 // A local file opened read-only. Used only by the reader thread that made it.
 class TFileStream : public TStream {
  public:
-  // Raises EKyvError naming the file and the system's reason when it cannot be opened.
+  // Raises EKyvError naming the file and the reason when it cannot be opened or is not a regular
+  // file; never blocks in the open.
   explicit TFileStream(const std::string& FileName);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;

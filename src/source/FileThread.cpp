@@ -14,9 +14,12 @@
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/FileFormat.h"
+#include "decoder/Limits.h"
 #include "decoder/ReaderErrors.h"
 #include "decoder/RecordingHead.h"
 #include "log/Log.h"
+#include "picture/FrameRules.h"
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/LittleEndian.h"
 #include "source/Address.h"
@@ -29,8 +32,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A stream that delivers nothing is asked again after this long, unless a request comes first.
-constexpr auto kEmptyReadRetry = 300ms;
+// The longest single wait for a retry, so that it follows the platform clock closely.
+constexpr uint32_t kRetrySliceMs = 50;
 
 constexpr size_t kWidthAt = kBitmapInfoOffset + offsetof(TBitmapInfoHeader, biWidth);
 constexpr size_t kHeightAt = kBitmapInfoOffset + offsetof(TBitmapInfoHeader, biHeight);
@@ -52,6 +55,10 @@ uint32_t HeldTime(const uint8_t* Record) {
 TFileThread::TFileThread(TPlayContext& Context) : TReadThread(Context) {}
 
 TFileThread::~TFileThread() {
+  // The thread reads through FStream: a transfer blocking it is ended, then the thread, before
+  // the stream goes.
+  Abort();
+  StopAndWait();
   if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
 }
 
@@ -87,11 +94,24 @@ void TFileThread::Abort() {
 size_t TFileThread::ReadBlock(void* Buffer, size_t Count) {
   KYV_ASSERT(Buffer != nullptr);
   KYV_ASSERT(Count > 0);
-  return FStream->Read(Buffer, Count);
+  const int64_t at = FStream->Seek(0, TSeekOrigin::soCurrent);
+  const size_t n = FStream->Read(Buffer, Count);
+  if (n < Count) {
+    // Kept for the message a person reads should the short read end in a failure.
+    std::string cause = SourceKind() == skWebFile ? NetworkFailure(*FStream) : std::string();
+    if (cause.empty())
+      cause = "only " + std::to_string(n) + " of " + std::to_string(Count) + " bytes at offset " +
+              std::to_string(at) + " could be read";
+    FShortRead = std::move(cause);
+  }
+  return n;
 }
 
 void TFileThread::DoOpen() {
   int code = reUnknown;
+  FShortRead.clear();
+  FBackoff.Delivered();
+  FHalted = false;
   try {
     ReplaceStream(nullptr);
     const std::string address = Address();
@@ -118,7 +138,10 @@ void TFileThread::DoOpen() {
     if (const auto* error = dynamic_cast<const EKyvError*>(&e); error && error->Code())
       code = *error->Code();
     ReplaceStream(nullptr);
-    GlobalLog().AddLine(e.what());
+    // A failure carrying only its code's text gets the reason from the read that caused it.
+    std::string cause = e.what();
+    if (cause == ReaderErrorText(code)) cause = code == reReadFailed ? FShortRead : std::string();
+    NoteFailure(code, std::move(cause));
   }
   if (code == 0)
     PostMessage(FContext.Wnd, UM_OPENED, 0, 0);
@@ -149,9 +172,8 @@ void TFileThread::OpenStill(TFileKind Kind) {
     StoreLE<int32_t>(image.get() + kHeightAt, static_cast<int32_t>(height));
   }
   const int64_t absHeight = std::abs(height);
-  if (width < 0 || width > 65535 || absHeight > 65535)
-    throw EKyvError("Picture size out of range: " + std::to_string(width) + "x" +
-                    std::to_string(height));
+  if (const std::string problem = PictureSizeProblem(width, absHeight); !problem.empty())
+    throw EKyvError("Still image refused: " + problem);
 
   TFrameHeader header{};
   header.Time = 0;
@@ -176,6 +198,10 @@ void TFileThread::OpenRecording() {
         FStream->Seek(static_cast<int64_t>(offset), TSeekOrigin::soBeginning);
         return count == 0 ? size_t{0} : ReadBlock(buffer, count);
       });
+  // The picture is made from the header's size: one it cannot make is damage.
+  if (const std::string problem = PictureSizeProblem(head.Header.Width, head.Header.Height);
+      !problem.empty())
+    throw EKyvError("the header's size: " + problem, reDamaged);
   // A position outside the frame area would send a seek past its end.
   const uint64_t areaLength = static_cast<uint64_t>(head.Header.IndexOffset);
   for (const TIndexEntry& entry : head.Index)
@@ -189,12 +215,16 @@ void TFileThread::OpenRecording() {
   FDataStart = static_cast<int64_t>(kFrameAreaStart);
   FEnd = kFrameAreaStart + areaLength;
   FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart, TSeekOrigin::soBeginning));
+  FLastTime.reset();
+  FPromisedKey.reset();
   SetBufferFill(0);
 }
 
 void TFileThread::PostReplay(int32_t Index) {
-  FPendingTarget.reset();
-  FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(Index)), 0);
+  // A play thread that could not take the answer gets it again with the next pass.
+  if (FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(Index)), 0) ||
+      FContext.PlayerThread.load(std::memory_order_acquire) == nullptr)
+    FPendingTarget.reset();
 }
 
 void TFileThread::GrowBuffer(uint64_t Size, size_t Fill) {
@@ -208,15 +238,55 @@ void TFileThread::GrowBuffer(uint64_t Size, size_t Fill) {
   }
 }
 
-void TFileThread::ReportDamage(uint64_t RecordStart) {
-  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, reDamaged, 0);
-  throw EKyvError(std::string(ReaderErrorText(reDamaged)) + ": the record at file offset " +
-                      std::to_string(RecordStart) + " runs past the frame area",
-                  reDamaged);
+void TFileThread::ReportDamage(uint64_t RecordStart, const std::string& Why, int Code) {
+  const std::string cause = "the record at file offset " + std::to_string(RecordStart) + " " + Why;
+  // Reported once: reading it again would only find the same damage.
+  FHalted = true;
+  NoteFailure(Code, cause);
+  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, static_cast<WPARAM>(Code), 0);
+  throw EKyvError(std::string(ReaderErrorText(Code)) + ": " + cause, Code);
+}
+
+void TFileThread::CheckTime(uint64_t RecordStart, const uint8_t* Record) {
+  const uint32_t time = HeldTime(Record);
+  if (FPromisedKey) {
+    const uint32_t promised = *FPromisedKey;
+    FPromisedKey.reset();
+    const int16_t type = LoadLE<int16_t>(Record + offsetof(TFrameHeader, FrameType));
+    if (type != ftKeyFrame || time != promised)
+      ReportDamage(RecordStart,
+                   "is not the key frame of " + std::to_string(promised) +
+                       " ms that the index places there (type " + std::to_string(type) + ", " +
+                       std::to_string(time) + " ms)",
+                   reIndexInvalid);
+  }
+  // Times never go back: a seek could not find a picture in a recording whose times do.
+  if (FLastTime && time < *FLastTime)
+    ReportDamage(RecordStart, "has time " + std::to_string(time) +
+                                  " ms, before the previous record's " +
+                                  std::to_string(*FLastTime) + " ms");
+  FLastTime = time;
+}
+
+bool TFileThread::ReadDue() {
+  const uint32_t left = FBackoff.WaitLeft(timeGetTime());
+  if (left == 0) return true;
+  // Short slices, so that the retry follows the platform clock closely.
+  WaitForRequest(std::chrono::milliseconds(std::min(left, kRetrySliceMs)));
+  return false;
+}
+
+void TFileThread::ReportStall() {
+  FHalted = true;
+  std::string cause = FShortRead.empty() ? "the source delivered nothing" : FShortRead;
+  cause += " for " + std::to_string(FBackoff.StallLimitMs() / 1000) + " s";
+  NoteFailure(reReadFailed, std::move(cause));
+  if (!Stopping()) PostMessage(FContext.Wnd, UM_SOURCE_ERROR, reReadFailed, 0);
 }
 
 void TFileThread::DoRead(int64_t Target) {
-  if (FFileKind != fkRecording || !FStream) return;
+  // A stalled source is asked again only after a seek, a stop or a new open.
+  if (FFileKind != fkRecording || !FStream || FHalted) return;
   TFramesBuffer& frames = FContext.Frames;
   // A target not reached yet stays the goal of later passes: a request that cut this pass
   // short must not leave the play thread waiting for an answer that never comes.
@@ -232,7 +302,7 @@ void TFileThread::DoRead(int64_t Target) {
     KYV_ASSERT(FPosition <= FEnd);
     const uint64_t remaining = FEnd - FPosition;
     if (remaining == 0) {
-      if (fill > 0) ReportDamage(FPosition - fill);
+      if (fill > 0) ReportDamage(FPosition - fill, "runs past the frame area");
       if (targeted && !signalled) PostReplay(frames.Count() - 1);
       break;
     }
@@ -241,11 +311,17 @@ void TFileThread::DoRead(int64_t Target) {
     if (chunk == 0)
       throw EKyvError("BufferSize=" + std::to_string(FBufferSize) + ", UsedSize=" +
                       std::to_string(fill) + ", BytesToRead=" + std::to_string(chunk));
+    if (!ReadDue()) continue;
     const size_t n = ReadBlock(FBuffer.get() + fill, chunk);
     if (n == 0) {
-      WaitForRequest(kEmptyReadRetry);
+      // Asked again later and less often; after the stall limit the control hears code 15.
+      if (FBackoff.Failed(timeGetTime())) {
+        ReportStall();
+        break;
+      }
       continue;
     }
+    FBackoff.Delivered();
     AddBytesReceived(n);
     FPosition += n;
     fill += n;
@@ -257,6 +333,7 @@ void TFileThread::DoRead(int64_t Target) {
       const uint8_t* held = FBuffer.get() + at;
       const uint64_t size = TFrameHeader::kSize + uint64_t{HeldDataSize(held)};
       if (fill - at < size) break;
+      CheckTime(FPosition - fill + at, held);
       const uint32_t time = HeldTime(held);
       const int32_t e = frames.Add(
           TFrameRecord::FromBytes(std::span<const uint8_t>(held, static_cast<size_t>(size))));
@@ -278,7 +355,10 @@ void TFileThread::DoRead(int64_t Target) {
       const uint64_t size = TFrameHeader::kSize + uint64_t{HeldDataSize(FBuffer.get())};
       const uint64_t start = FPosition - fill;
       // A record that runs past the frame area can never be completed: the file is damaged.
-      if (size > FEnd - start) ReportDamage(start);
+      if (size > FEnd - start) ReportDamage(start, "runs past the frame area");
+      if (size > kMaxRecordBytes)
+        ReportDamage(start, "claims " + std::to_string(size) + " bytes, more than the " +
+                                std::to_string(kMaxRecordBytes) + " a record may have");
       if (FBufferSize < size) GrowBuffer(size, fill);
     }
 
@@ -288,11 +368,16 @@ void TFileThread::DoRead(int64_t Target) {
 
 void TFileThread::DoSeek(uint32_t Time) {
   if (FFileKind != fkRecording || !FStream) return;
+  FHalted = false;
+  FBackoff.Delivered();
   int64_t key = FContext.Index.TimeAtOrBefore(Time);
   // Before the first key frame there is nothing to start from but the first key frame.
   if (key < 0) key = FContext.Index.FirstTime();
   const int64_t offset = key < 0 ? 0 : FContext.Index.PositionOf(static_cast<uint32_t>(key));
   FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart + offset, TSeekOrigin::soBeginning));
+  FLastTime.reset();
+  FPromisedKey.reset();
+  if (key >= 0) FPromisedKey = static_cast<uint32_t>(key);
   SetBufferFill(0);
   FContext.Frames.Clear();
   DoRead(Time);
@@ -300,8 +385,12 @@ void TFileThread::DoSeek(uint32_t Time) {
 
 void TFileThread::DoReset() {
   FPendingTarget.reset();
+  FHalted = false;
+  FBackoff.Delivered();
   // Drops the connection, and with it an Abort from Close, so the stream can be read again.
   if (FStream && SourceKind() == skWebFile) CloseNetworkHandles(*FStream);
+  FLastTime.reset();
+  FPromisedKey.reset();
   if (FFileKind == fkRecording && FStream) {
     FPosition = static_cast<uint64_t>(FStream->Seek(FDataStart, TSeekOrigin::soBeginning));
     SetBufferFill(0);

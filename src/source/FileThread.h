@@ -9,6 +9,7 @@
 
 #include "decoder/Limits.h"
 #include "source/ReadThread.h"
+#include "source/RetryBackoff.h"
 #include "source/Stream.h"
 
 namespace kyv {
@@ -27,6 +28,13 @@ enum TFileKind : uint8_t {
 // after a read with a target time or a seek. Opening reports UM_OPENED or UM_SOURCE_ERROR (with a
 // reader error code) to the control's window. Still JPEG files are decoded through the decoder,
 // which the control has initialised.
+//
+// Local files must be regular files (a FIFO or a device is the cannot-open code 6). After the
+// open, a source that delivers nothing is asked again with a growing pause (TRetryBackoff) and,
+// once it has delivered nothing for the stall limit, reported with code 15; a record above
+// kMaxRecordBytes or past the frame area, or times that go back, are code 1, and a seek that does
+// not find the key frame the index promises is code 13. After such a report the reader reads
+// nothing until a seek, a stop or an open; LastFailure holds the reason.
 class TFileThread : public TReadThread {
  public:
   // The largest still image: a record block of 10 MiB, header included.
@@ -60,8 +68,16 @@ class TFileThread : public TReadThread {
   void ReplaceStream(std::unique_ptr<TStream> Stream);
   void GrowBuffer(uint64_t Size, size_t Fill);
   void PostReplay(int32_t Index);
-  // A record that the frame area cannot hold: reports code 1 and raises it.
-  [[noreturn]] void ReportDamage(uint64_t RecordStart);
+  // A record that cannot be taken (Why): reports Code (1, or 13 for an index that points
+  // wrongly) and raises it.
+  [[noreturn]] void ReportDamage(uint64_t RecordStart, const std::string& Why, int Code = 1);
+  // Checks a record's time against the one before it and against the key frame that a seek was
+  // promised by the index.
+  void CheckTime(uint64_t RecordStart, const uint8_t* Record);
+  // True when the back-off lets the next read be made now; else waits a slice for a request.
+  bool ReadDue();
+  // The source has delivered nothing for the stall limit: reports code 15.
+  void ReportStall();
 
   // Set on the reader thread; FStreamLock guards the pointer against Abort, which other threads
   // call. The reader thread reads it without the lock, as it is the only one that changes it.
@@ -74,6 +90,16 @@ class TFileThread : public TReadThread {
   uint64_t FEnd = 0;
   // Reader thread only: the target of a read or seek that UM_REPLAY has not answered yet.
   std::optional<uint32_t> FPendingTarget;
+  // Reader thread only: when an empty read is tried again; whether a failure has been reported
+  // (a stall or damage: no more reads until a seek, a stop or an open); the reason of the last
+  // short read.
+  TRetryBackoff FBackoff;
+  bool FHalted = false;
+  std::string FShortRead;
+  // Reader thread only: the time of the last record handed on since the position was set, and
+  // the key frame that the index promises at the position a seek went to.
+  std::optional<uint32_t> FLastTime;
+  std::optional<uint32_t> FPromisedKey;
 };
 
 }  // namespace kyv

@@ -118,8 +118,8 @@ class TInternetStream : public TStream {
   int64_t FPosition = 0;
   TTimeouts FTimeouts;
   std::unique_ptr<TTransfer> FTransfer;  // the held connection and the running request's state
-  std::string FLastFailure;
   std::atomic<bool> FAborted{false};
+  std::string FLastFailure;  // written by Report
 };
 
 }  // namespace kyv

@@ -15,6 +15,11 @@ void AbortNetworkStream(TStream& Stream) noexcept {
   if (auto* web = dynamic_cast<TInternetStream*>(&Stream)) web->Abort();
 }
 
+std::string NetworkFailure(const TStream& Stream) {
+  const auto* web = dynamic_cast<const TInternetStream*>(&Stream);
+  return web != nullptr ? web->LastFailure() : std::string();
+}
+
 void CloseNetworkHandles(TStream& Stream) noexcept {
   auto* web = dynamic_cast<TInternetStream*>(&Stream);
   if (web == nullptr) return;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "context/UserMessages.h"
+#include "decoder/ReaderErrors.h"
 #include "log/Log.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -29,10 +30,7 @@ TReadThread::TReadThread(TPlayContext& Context)
 
 TReadThread::~TReadThread() {
   // The owner's TThreadPtr has joined already; this covers a reader deleted some other way.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
   DropWaitingTexts();
 }
 
@@ -41,6 +39,7 @@ void TReadThread::Open(const std::string& Address, const std::string& Params) {
     std::lock_guard lock(FTextLock);
     FAddress = Address;
     FParams = Params;
+    FLastFailure = {};
   }
   FStopping.store(false, std::memory_order_release);
   SafePostThreadMessage(*this, UM_OPEN);
@@ -56,7 +55,7 @@ void TReadThread::Seek(int64_t Time) {
   SafePostThreadMessage(*this, UM_SEEK, static_cast<WPARAM>(Time));
 }
 
-void TReadThread::Close() {
+bool TReadThread::Close() {
   FStopping.store(true, std::memory_order_release);
   Abort();
   uint64_t ticket;
@@ -64,9 +63,15 @@ void TReadThread::Close() {
     std::lock_guard lock(FStopLock);
     ticket = ++FStopsRequested;
   }
-  if (!SafePostThreadMessage(*this, UM_STOP)) return;
-  std::unique_lock lock(FStopLock);
-  FStopChanged.wait(lock, [&] { return FStopsDone >= ticket || FEnded; });
+  if (!SafePostThreadMessageFor(*this, kStopLimitMs, UM_STOP)) return Finished();
+  const bool stopped = WaitBounded(kStopLimitMs, [&](std::chrono::milliseconds slice) {
+    std::unique_lock lock(FStopLock);
+    return FStopChanged.wait_for(lock, slice, [&] { return FStopsDone >= ticket || FEnded; });
+  });
+  if (!stopped)
+    LogFailure("The reader of \"" + Address() + "\" did not stop within " +
+               std::to_string(kStopLimitMs) + " ms; it is left to end on its own");
+  return stopped;
 }
 
 void TReadThread::PostText(std::string_view Text) {
@@ -93,6 +98,18 @@ uint64_t TReadThread::BitRate() {
 std::string TReadThread::Reply() const {
   std::lock_guard lock(FTextLock);
   return FReply;
+}
+
+TSourceFailure TReadThread::LastFailure() const {
+  std::lock_guard lock(FTextLock);
+  return FLastFailure;
+}
+
+void TReadThread::NoteFailure(int Code, std::string Cause) {
+  TSourceFailure failure{Code, ReaderErrorText(Code), std::move(Cause)};
+  GlobalLog().AddLine(failure.Cause.empty() ? failure.Text : failure.Text + ": " + failure.Cause);
+  std::lock_guard lock(FTextLock);
+  FLastFailure = std::move(failure);
 }
 
 std::string TReadThread::Address() const {

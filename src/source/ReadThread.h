@@ -27,6 +27,15 @@ enum TSourceKind : uint8_t {
   skMulticast = 4,
 };
 
+// The last failure a reader reported: its code, the code's text as the system writes it, and
+// the reason behind it (the operating system's error, the web library's error, the HTTP status,
+// the protocol rule broken). Code 0: none since the last Open.
+struct TSourceFailure {
+  int Code = 0;
+  std::string Text;
+  std::string Cause;
+};
+
 // What a reader is doing.
 enum TReaderState : uint8_t {
   rsIdle = 0,
@@ -45,6 +54,8 @@ enum TReaderState : uint8_t {
 class TReadThread : public TThread {
  public:
   static constexpr size_t kInitialBufferSize = 0x80000;
+  // The longest Close waits for the reader to carry out its stop.
+  static constexpr uint32_t kStopLimitMs = 5000;
 
   ~TReadThread() override;
 
@@ -55,8 +66,10 @@ class TReadThread : public TThread {
   // Any thread: asks for DoSeek to Time; a time outside 0 to 0xFFFFFFFF raises EKyvError.
   void Seek(int64_t Time);
   // Any thread but the reader's: sets the stopping flag, calls Abort, asks for DoReset and, when
-  // the request was posted, waits until this Close's DoReset has run (or the thread has ended).
-  virtual void Close();
+  // the request was posted, waits until this Close's DoReset has run (or the thread has ended),
+  // but no longer than kStopLimitMs of the platform clock: a reader stuck in a system call is
+  // logged and left behind, and false returned.
+  virtual bool Close();
   // Any thread: sends Text through DoSendText; an empty text posts nothing.
   void PostText(std::string_view Text);
   // Any thread: kilobits per second received since the previous call, which starts a new window;
@@ -70,6 +83,8 @@ class TReadThread : public TThread {
   bool Stopping() const noexcept { return FStopping.load(std::memory_order_acquire); }
   // Any thread: the station's login reply (live sources).
   std::string Reply() const;
+  // Any thread: the failure behind the last UM_SOURCE_ERROR (or failed open) of this reader.
+  TSourceFailure LastFailure() const;
 
  protected:
   explicit TReadThread(TPlayContext& Context);
@@ -105,6 +120,9 @@ class TReadThread : public TThread {
   std::string Address() const;
   std::string Params() const;
   void SetReply(std::string Reply);
+  // Reader thread: notes a failure before its code is reported, and writes Code's text with
+  // the cause to the log.
+  void NoteFailure(int Code, std::string Cause);
 
   void SetSourceKind(TSourceKind Kind) noexcept {
     FSourceKind.store(Kind, std::memory_order_release);
@@ -131,9 +149,10 @@ class TReadThread : public TThread {
   std::atomic<bool> FStopping{false};
 
   mutable std::mutex FTextLock;
-  std::string FAddress;  // guarded by FTextLock
-  std::string FParams;   // guarded by FTextLock
-  std::string FReply;    // guarded by FTextLock
+  std::string FAddress;         // guarded by FTextLock
+  std::string FParams;          // guarded by FTextLock
+  std::string FReply;           // guarded by FTextLock
+  TSourceFailure FLastFailure;  // guarded by FTextLock
 
   std::mutex FStatsLock;
   uint32_t FStartTime = 0;      // guarded by FStatsLock

@@ -19,6 +19,7 @@ int32_t TFramesBuffer::Add(TFrameRecord Frame) {
   const int64_t size = static_cast<int64_t>(Frame.Size());
   const bool key = Frame.IsKeyFrame();
   std::lock_guard guard(FLock);
+  if (key) FKeyNumbers.push_back(FFirstNumber + FList.size());
   FList.push_back(std::move(Frame));
   FTotalBytes.fetch_add(size, std::memory_order_release);
   FFrameCount.fetch_add(1, std::memory_order_release);
@@ -58,27 +59,36 @@ void TFramesBuffer::DiscardPlayed(bool ToEnd) {
   // A current index past the end (the list was cleared under the play thread) starts at the
   // last record rather than outside the list.
   const int32_t start = ToEnd ? count - 1 : std::min(current, count - 1);
-  int32_t key = 0;
-  for (int32_t i = start; i >= 0; --i) {
-    if (FList[static_cast<size_t>(i)].IsKeyFrame()) {
-      key = i;
-      break;
-    }
-  }
+  const int32_t key = std::max(KeyFrameAtOrBefore(start), 0);
   RemoveFirst(static_cast<size_t>(key));
   FCurrentIndex.store(ToEnd ? -1 : current - key, std::memory_order_release);
+  if (ToEnd) FCuts.fetch_add(1, std::memory_order_acq_rel);
+}
+
+int32_t TFramesBuffer::KeyFrameAtOrBefore(int32_t Index) const {
+  if (Index < 0 || FKeyNumbers.empty()) return -1;
+  const uint64_t number = FFirstNumber + static_cast<uint64_t>(Index);
+  auto after = std::upper_bound(FKeyNumbers.begin(), FKeyNumbers.end(), number);
+  if (after == FKeyNumbers.begin()) return -1;
+  return static_cast<int32_t>(*std::prev(after) - FFirstNumber);
+}
+
+int32_t TFramesBuffer::LastKeyFrameIndex() const {
+  std::lock_guard guard(FLock);
+  return FKeyNumbers.empty() ? -1 : static_cast<int32_t>(FKeyNumbers.back() - FFirstNumber);
 }
 
 void TFramesBuffer::RemoveFirst(size_t Count) {
   if (Count == 0) return;
   int64_t bytes = 0;
-  int32_t keys = 0;
-  for (size_t i = 0; i < Count; ++i) {
-    bytes += static_cast<int64_t>(FList[i].Size());
-    if (FList[i].IsKeyFrame()) ++keys;
-  }
-  // Erasing keeps the vector's capacity, so the steady state allocates nothing here.
+  for (size_t i = 0; i < Count; ++i) bytes += static_cast<int64_t>(FList[i].Size());
   FList.erase(FList.begin(), FList.begin() + static_cast<ptrdiff_t>(Count));
+  FFirstNumber += Count;
+  int32_t keys = 0;
+  while (!FKeyNumbers.empty() && FKeyNumbers.front() < FFirstNumber) {
+    FKeyNumbers.pop_front();
+    ++keys;
+  }
   FTotalBytes.fetch_sub(bytes, std::memory_order_release);
   FFrameCount.fetch_sub(static_cast<int32_t>(Count), std::memory_order_release);
   FKeyFrameCount.fetch_sub(keys, std::memory_order_release);
@@ -86,7 +96,10 @@ void TFramesBuffer::RemoveFirst(size_t Count) {
 
 void TFramesBuffer::Clear() {
   std::lock_guard guard(FLock);
+  FFirstNumber += FList.size();
   FList.clear();
+  FKeyNumbers.clear();
+  FCuts.fetch_add(1, std::memory_order_acq_rel);
   FTotalBytes.store(0, std::memory_order_release);
   FFrameCount.store(0, std::memory_order_release);
   FKeyFrameCount.store(0, std::memory_order_release);

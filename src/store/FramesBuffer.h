@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "store/FrameRecord.h"
 #include "store/RecordBuffer.h"
@@ -49,10 +49,18 @@ class TFramesBuffer {
   // Any thread, without the lock: kFullBytes held and at least kFullKeyFrames key frames.
   bool IsFull() const noexcept;
 
-  // Play thread: frees every record before the key frame at or before the start (the last
-  // record when ToEnd, else CurrentIndex). That key frame survives; without one nothing is freed.
-  // CurrentIndex becomes -1 when ToEnd, else keeps pointing at the same record.
+  // Play thread, and live readers keeping their budget: frees every record before the key frame
+  // at or before the start (the last record when ToEnd, else CurrentIndex). That key frame
+  // survives; without one nothing is freed. CurrentIndex becomes -1 when ToEnd, else keeps
+  // pointing at the same record. Costs what it frees, not the length of the list.
   void DiscardPlayed(bool ToEnd);
+
+  // Any thread: the list index of the last key frame; -1 when none.
+  int32_t LastKeyFrameIndex() const;
+  // Any thread, without the lock: counts the clears and discards to the end, which move
+  // CurrentIndex back to -1. The play thread compares it around a record it holds, so that a
+  // reader trimming meanwhile cannot make it draw a record out of order.
+  uint64_t Cuts() const noexcept { return FCuts.load(std::memory_order_acquire); }
 
   // Any thread: frees every record; counters 0, CurrentIndex -1.
   void Clear();
@@ -93,9 +101,16 @@ class TFramesBuffer {
 
  private:
   void RemoveFirst(size_t Count);
+  // FLock held: the index of the last key frame at or before Index; -1 when none.
+  int32_t KeyFrameAtOrBefore(int32_t Index) const;
 
   mutable std::recursive_mutex FLock;
-  std::vector<TFrameRecord> FList;  // guarded by FLock
+  // A deque, so that freeing the oldest records costs what they are, not what stays.
+  std::deque<TFrameRecord> FList;  // guarded by FLock
+  // Guarded by FLock: the running number of FList's first record since the buffer was made, and
+  // the running numbers of the key frames held, oldest first.
+  uint64_t FFirstNumber = 0;
+  std::deque<uint64_t> FKeyNumbers;
 
   // Changed only under FLock, together with FList; atomic so that IsFull and the status window
   // can read them without it.
@@ -103,6 +118,7 @@ class TFramesBuffer {
   std::atomic<int32_t> FKeyFrameCount{0};
   std::atomic<int64_t> FTotalBytes{0};
   std::atomic<int32_t> FCurrentIndex{-1};
+  std::atomic<uint64_t> FCuts{0};
 };
 
 }  // namespace kyv

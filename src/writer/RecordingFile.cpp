@@ -1,16 +1,27 @@
 #include "writer/RecordingFile.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
 
+#include "decoder/Limits.h"
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 namespace kyv {
 
 TRecordingFile::TRecordingFile(const std::filesystem::path& path)
-    : FPath(path), FFile(std::fopen(path.c_str(), "rb"), &std::fclose) {
-  if (!FFile) throw EKyvError("Cannot open " + path.string() + ": " + std::strerror(errno));
+    : FPath(path), FFile(nullptr, &std::fclose) {
+  // A FIFO or a device at path must neither hang the tools nor be read as a recording.
+  const int fd = OpenRegularFile(path.string());
+  FFile.reset(::fdopen(fd, "rb"));
+  if (!FFile) {
+    const int error = errno;
+    ::close(fd);
+    throw EKyvError("Cannot open " + path.string() + ": " + std::strerror(error));
+  }
   if (fseeko(FFile.get(), 0, SEEK_END) != 0)
     throw EKyvError("Cannot seek in " + path.string() + ": " + std::strerror(errno));
   FSize = static_cast<uint64_t>(ftello(FFile.get()));
@@ -49,6 +60,11 @@ bool TFrameWalker::Next(TWalkedRecord& record) {
     throw EKyvError(RecordPlace(FCurrent) + "the record header runs past the end of the file");
   FCurrent.Header = TFrameHeader::Read(bytes);
   const uint64_t size = FCurrent.Header.RecordSize();
+  // The players refuse such a record, and its payload would be read into memory whole.
+  if (size > kMaxRecordBytes)
+    throw EKyvError(RecordPlace(FCurrent) + "a record of " + std::to_string(size) +
+                    " bytes is more than the " + std::to_string(kMaxRecordBytes) +
+                    " a record may have");
   if (FEnd - FPosition < size)
     throw EKyvError(
         RecordPlace(FCurrent) + "the payload of " + std::to_string(FCurrent.Header.DataSize) +

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "decoder/ReaderErrors.h"
+
 #include "BroadcastSchedule.h"
 #include "Station.h"
 #include "StationConsole.h"
@@ -141,7 +143,13 @@ TEST(StationRecording, RefusesWhatCannotBeServed) {
     TStationRecording recording(folder / "nokey.kyv");
     FAIL() << "a recording without key frame was taken";
   } catch (const EKyvError& e) {
-    EXPECT_EQ(e.Message().rfind((folder / "nokey.kyv").string() + ": ", 0), 0u) << e.Message();
+    // As the player says it: the code, its text and what it means.
+    EXPECT_EQ(e.Message().rfind("cannot open " + (folder / "nokey.kyv").string() + ": error 13, " +
+                                    ReaderErrorText(reIndexInvalid),
+                                0),
+              0u)
+        << e.Message();
+    EXPECT_EQ(e.Code(), reIndexInvalid);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <memory>
 
+#include <gmock/gmock.h>
+
 #include "GroundTruth.h"
 #include "HeadlessPlayer.h"
 #include "decoder/ReaderErrors.h"
@@ -18,6 +20,8 @@
 namespace kyv::test {
 namespace {
 
+using ::testing::EndsWith;
+using ::testing::StartsWith;
 using tool::THeadlessPlayer;
 
 // JPEG rectangles need no tolerance: the meant pictures decode every JPEG payload through the
@@ -194,8 +198,13 @@ TEST_F(THeadlessPlayerTest, BadSourcesReportTheirCode) {
     player.Open((FFolder->Path() / "missing.kyv").string());
     FAIL() << "a missing file opened";
   } catch (const EKyvError& e) {
+    // The code, its text as the system writes it, and the reason a person can act on.
     ASSERT_TRUE(e.Code().has_value());
-    EXPECT_STREQ(e.what(), ReaderErrorText(*e.Code()));
+    const std::string address = (FFolder->Path() / "missing.kyv").string();
+    EXPECT_THAT(e.what(),
+                StartsWith("cannot open " + address + ": error 6, " + ReaderErrorText(reUnknown)));
+    EXPECT_THAT(e.what(),
+                EndsWith(": Cannot open file \"" + address + "\": No such file or directory"));
   }
   EXPECT_FALSE(player.IsOpen());
   // The player can open something else afterwards.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "Verbs.h"
 #include "decoder/ReaderErrors.h"
 #include "support/ChildProcess.h"
@@ -21,15 +22,12 @@
 namespace kyv {
 namespace {
 
+using test::RunVerbs;
+using test::SmallSample;
+using test::TRun;
 using test::TTempDir;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -49,31 +47,12 @@ TRun RunProcess(const TTempDir& dir, const std::string& arguments) {
   return run;
 }
 
-// Calls the verbs in this process.
-TRun RunVerbs(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  TRun run;
-  run.Status = tool::RunTool(args, out, err);
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
-}
-
 // The count printed on the line "  NAME   N".
 uint64_t CountOf(const std::string& report, const std::string& name) {
   const std::regex line("\n  " + name + " +([0-9]+)\n");
   std::smatch match;
   if (!std::regex_search(report, match, line)) return UINT64_MAX;
   return std::stoull(match[1]);
-}
-
-TSampleOptions SmallSample() {
-  TSampleOptions options;
-  options.Width = 160;
-  options.Height = 120;
-  options.Seconds = 6;
-  options.NailInterval = 0;
-  return options;
 }
 
 TEST(KyvTool, MakeSampleThenInfoAndCheckAsProcesses) {
@@ -242,7 +221,8 @@ TEST(KyvToolCheck, IndexAndOrderFaults) {
     writer.AddFrame(0, ftKeyFrame, ckNone, 0, 0, EncodeBitmapFile(TPixels24(8, 8), 8));
     writer.Finish();
   }
-  EXPECT_THAT(check().Err, HasSubstr("the first key frame has 8 bits per pixel"));
+  // The picture is made from the header's size, so a palette key frame draws like any other.
+  EXPECT_EQ(check().Status, 0) << check().Err;
   {
     TRecordingWriter writer(path, 8, 8);
     writer.AddFrame(0, ftKeyFrame, ckZlib, 0, 0, key);
@@ -250,7 +230,7 @@ TEST(KyvToolCheck, IndexAndOrderFaults) {
     writer.SetDuration(11);
     writer.Finish();
   }
-  EXPECT_THAT(check().Err, HasSubstr("a rectangle of 4 bits per pixel"));
+  EXPECT_THAT(check().Err, HasSubstr("Rectangles of 4 bits per pixel are not drawn"));
   {
     TRecordingWriter writer(path, 8, 8);
     writer.AddFrame(0, ftKeyFrame, ckZlib, 0, 0, key);
@@ -268,6 +248,37 @@ TEST(KyvToolCheck, IndexAndOrderFaults) {
   }
   EXPECT_THAT(check().Err,
               HasSubstr("record 0 at file offset 32: the LZO stream does not end at the end"));
+}
+
+// "check" says OK exactly when the player can show every frame: it applies the picture's own
+// rules, so the sizes the player cannot make or fill are refused.
+TEST(KyvToolCheck, PictureSizesThePlayerCannotShow) {
+  TTempDir dir;
+  const auto path = dir / "p.kyv";
+  const std::vector<uint8_t> key = EncodePayload(TPixels24(8, 8, 0x336699), ckZlib);
+  const auto check = [&](uint16_t width, uint16_t height) {
+    {
+      TRecordingWriter writer(path, width, height);
+      writer.AddFrame(0, ftKeyFrame, ckZlib, 0, 0, key);
+      writer.Finish();
+    }
+    return RunVerbs({"check", path.string()});
+  };
+  EXPECT_EQ(check(8, 8).Status, 0);
+  const struct {
+    uint16_t Width, Height;
+    const char* Reason;
+  } cases[] = {
+      {0, 8, "the header's size: a picture of 0 x 8 pixels is not possible"},
+      {8, 0, "the header's size: a picture of 8 x 0 pixels is not possible"},
+      {65535, 65535, "the header's size: a picture of 65535 x 65535 pixels needs"},
+      {16, 8, "A key frame of 8 x 8 pixels does not fit the picture of 16 x 8"},
+  };
+  for (const auto& c : cases) {
+    const TRun run = check(c.Width, c.Height);
+    EXPECT_EQ(run.Status, 1) << c.Reason;
+    EXPECT_THAT(run.Err, HasSubstr(c.Reason));
+  }
 }
 
 TEST(KyvTool, UsageErrors) {

@@ -2,10 +2,13 @@
 // escape, and several processes appending at once.
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -17,7 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "LetterNumber.h"
 #include "log/Log.h"
+#include "platform/Clock.h"
 #include "platform/System.h"
 
 extern char** environ;
@@ -235,7 +240,7 @@ TEST(LogAddLine, SeveralProcessesAndThreadsWriteWholeLines) {
   for (const char* tag : {"thrC", "thrD"}) {
     threads.emplace_back([&, tag] {
       for (int i = 0; i < kPerWriter; ++i)
-        log.AddLine(std::string(tag) + " " + std::to_string(i) + " " + padding);
+        log.AddLine(std::string(tag) + " " + test::LetterNumber(i) + " " + padding);
     });
   }
   for (std::thread& thread : threads) thread.join();
@@ -245,16 +250,60 @@ TEST(LogAddLine, SeveralProcessesAndThreadsWriteWholeLines) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
 
-  const std::regex whole(R"(\S+ ---> \d\d:\d\d:\d\d (procA|procB|thrC|thrD) (\d+) \.{1500})");
+  const std::regex whole(R"(\S+ ---> \d\d:\d\d:\d\d (procA|procB|thrC|thrD) ([a-j]+) \.{1500})");
   std::map<std::string, int> next;  // each writer's lines come in its own order
   const std::vector<std::string> lines = LinesIn(dir.Path() + "/Log");
   EXPECT_EQ(lines.size(), 4u * kPerWriter);
   for (const std::string& line : lines) {
     std::smatch match;
     ASSERT_TRUE(std::regex_match(line, match, whole)) << line.substr(0, 80);
-    EXPECT_EQ(std::stoi(match[2]), next[match[1]]++);
+    EXPECT_EQ(test::NumberOfLetters(match[2]), next[match[1]]++);
   }
   for (const char* tag : {"procA", "procB", "thrC", "thrD"}) EXPECT_EQ(next[tag], kPerWriter);
+}
+
+TEST(LogAddLine, RepeatedLinesAreRateLimitedWithACountOfTheRest) {
+  TTempDir dir;
+  TManualClock clock(1000);
+  TLog log(dir.Path());
+  // A flood of lines alike: a few are written, the rest counted.
+  for (int i = 0; i < 200; ++i) log.AddLine("Frame at " + std::to_string(i) + " ms skipped");
+  log.AddLine("another kind of line");
+  std::vector<std::string> lines = LinesIn(dir.Path() + "/Log");
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_TRUE(lines[4].ends_with(" Frame at 4 ms skipped")) << lines[4];
+  EXPECT_TRUE(lines[5].ends_with(" another kind of line")) << lines[5];
+  // Once the window has passed, the next line of any kind brings the count first.
+  clock.Advance(TLineLimiter::kWindowMs);
+  log.AddLine("another kind of line");
+  lines = LinesIn(dir.Path() + "/Log");
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_TRUE(lines[6].ends_with(" 195 more like: Frame at 199 ms skipped")) << lines[6];
+  log.AddLine("Frame at 500 ms skipped");
+  EXPECT_EQ(LinesIn(dir.Path() + "/Log").size(), 9u);
+}
+
+TEST(LogAddLine, AnotherProcessHoldingTheLockCostsOneLineNotAHang) {
+  TTempDir dir;
+  TLog log(dir.Path());
+  log.AddLine("first");
+  const std::string file = log.FileName(Today());
+  // Another open file description of the day's file holds the lock, as a hung process would.
+  const int holder = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  testing::internal::CaptureStderr();
+  const auto started = std::chrono::steady_clock::now();
+  log.AddLine("dropped");
+  const auto waited = std::chrono::steady_clock::now() - started;
+  const std::string output = testing::internal::GetCapturedStderr();
+  ::close(holder);
+  EXPECT_LT(waited, std::chrono::seconds(3));
+  EXPECT_NE(output.find("the line is dropped"), std::string::npos) << output;
+  log.AddLine("after");
+  const std::vector<std::string> lines = LinesIn(dir.Path() + "/Log");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(lines[1].ends_with(" after"));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // A second program for the log tests: log_writer FOLDER COUNT TAG appends COUNT records
-// "TAG <n> <padding>" to the log in FOLDER, so that several processes can log at once.
+// "TAG <n in letters> <padding>" to the log in FOLDER, so that several processes can log at once.
 #include <cstdlib>
 #include <string>
 
+#include "LetterNumber.h"
 #include "log/Log.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,6 @@ int main(int argc, char** argv) {
   const int count = std::atoi(argv[2]);
   const std::string padding(1500, '.');
   for (int i = 0; i < count; ++i)
-    log.AddLine(std::string(argv[3]) + " " + std::to_string(i) + " " + padding);
+    log.AddLine(std::string(argv[3]) + " " + kyv::test::LetterNumber(i) + " " + padding);
   return 0;
 }

@@ -234,6 +234,8 @@ TEST_F(BackBufferTest, RefusedFramesLeaveThePictureAsItWas) {
   ExpectBadData([&] { Apply(FBuffer, Frame(ftCopyRect, 10, 10, rect, 4)); });
   ExpectBadData([&] { Apply(FBuffer, Frame(ftXorRect, 10, 10, rect, 4)); });
   ExpectBadData([&] { Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 4)); });
+  // A key frame is the whole screen: one of another size would leave part of the picture stale.
+  ExpectBadData([&] { Apply(FBuffer, Frame(ftKeyFrame, 0, 0, rect, 24)); });
   for (int16_t type : {ftXorRect, ftKeyFrame, ftCopyRect}) {
     SCOPED_TRACE(type);
     ExpectBadData([&] { Apply(FBuffer, {MakeHeader(type, 0, 0, 0), {}}); });

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Event.h"
 
@@ -232,6 +233,52 @@ TEST(SafePostThreadMessage, GivesUpWhenTheThreadEndsWhileItsQueueIsFull) {
   release.Set();
   requester.join();
   EXPECT_FALSE(posted);
+}
+
+// Moves a manual clock on in steps from a helper thread until the scope ends, so that waits
+// bounded by the platform clock run out without the test waiting seconds.
+class TClockMover {
+ public:
+  explicit TClockMover(TManualClock& Clock)
+      : FThread([this, &Clock] {
+          while (!FStop.load()) {
+            Clock.Advance(100);
+            std::this_thread::sleep_for(1ms);
+          }
+        }) {}
+  ~TClockMover() {
+    FStop.store(true);
+    FThread.join();
+  }
+
+ private:
+  std::atomic<bool> FStop{false};
+  std::thread FThread;
+};
+
+// A worker stuck in a call: requests to it end within their limits, and the thread is still
+// stopped and joined once it comes back.
+TEST(ThreadBounds, PostsAndStopsGiveUpOnAStuckWorkerAfterTheirLimit) {
+  TManualClock clock(1);
+  TEvent release;
+  auto thread =
+      TThread::Create<TBodyThread>([&](TBodyThread&) { ASSERT_TRUE(release.WaitFor(kGuard)); }, 1);
+  ASSERT_TRUE(thread->Queue().Post(WM_USER));  // the queue is full now
+  {
+    TClockMover mover(clock);
+    const uint32_t before = clock.Now();
+    EXPECT_FALSE(SafePostThreadMessageFor(*thread, 2000, WM_USER + 1));
+    EXPECT_GE(clock.Now() - before, 2000u);
+    EXPECT_FALSE(SafePostThreadMessage(*thread, WM_USER + 2));
+    EXPECT_FALSE(thread->StopAndWaitFor(2000));
+    EXPECT_FALSE(thread->Finished());
+  }
+  release.Set();
+  thread->StopAndWait();
+  EXPECT_TRUE(thread->Finished());
+  // A thread that has ended refuses at once, whatever the limit.
+  EXPECT_FALSE(SafePostThreadMessageFor(*thread, UINT32_MAX, WM_USER));
+  EXPECT_TRUE(thread->StopAndWaitFor(0));
 }
 
 }  // namespace

@@ -202,5 +202,39 @@ TEST(PlayContext, ResetForgetsTheSourceAndPostsGoOnlyToALivePlayer) {
   EXPECT_FALSE(context.PostToPlayer(UM_REPLAY, 1));
 }
 
+// A reader whose read is stuck in a call that no abort reaches, as a blocking open of a FIFO was.
+class TStuckReader : public TReadThread {
+ public:
+  explicit TStuckReader(TPlayContext& Context) : TReadThread(Context) {}
+  TEvent Entered;
+  TEvent Release;
+
+ protected:
+  void DoRead(int64_t) override {
+    Entered.Set();
+    Release.WaitFor(kGuard);
+  }
+  void DoReset() override {}
+};
+
+TEST(ReadThread, CloseReturnsWithinItsLimitWhenTheReaderIsStuckAndSaysSo) {
+  TPlayContext context;
+  TManualClock clock(1);
+  test::TLogWatch log;
+  auto reader = TThread::Create<TStuckReader>(context);
+  reader->Read(-1);
+  ASSERT_TRUE(reader->Entered.WaitFor(kGuard));
+  auto closing = std::async(std::launch::async, [&] { return reader->Close(); });
+  // Close waits on the platform clock: it has not given up before its limit.
+  EXPECT_EQ(closing.wait_for(50ms), std::future_status::timeout);
+  clock.Advance(TReadThread::kStopLimitMs);
+  ASSERT_EQ(closing.wait_for(kGuard), std::future_status::ready);
+  EXPECT_FALSE(closing.get());
+  EXPECT_EQ(log.Count("did not stop within 5000 ms"), 1);
+  // Once the call comes back, the reader stops as usual.
+  reader->Release.Set();
+  EXPECT_TRUE(reader->Close());
+}
+
 }  // namespace
 }  // namespace kyv

@@ -298,5 +298,34 @@ TEST(FramesBufferSaveToFile, WritesOneCrLfLinePerRecordAndReplacesTheFile) {
   EXPECT_THROW(buffer.SaveToFile(dir.Path() + "/missing/dump.txt"), EKyvError);
 }
 
+// The key frames are followed as records come and go, so finding the last one and trimming
+// never walk the list; every cut that sends CurrentIndex back to -1 is counted.
+TEST(FramesBufferKeyFrames, LastKeyFrameAndCutsFollowAddsDiscardsAndClears) {
+  TFramesBuffer buffer;
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), -1);
+  const uint64_t cuts = buffer.Cuts();
+  for (uint32_t t = 0; t < 20; ++t) buffer.Add(t % 5 == 0 ? test::Key(t) : MakeFrame(t));
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), 15);
+  buffer.SetCurrentIndex(12);
+  buffer.DiscardPlayed(false);  // back to the key frame at 10
+  EXPECT_EQ(buffer.FirstTime(), 10u);
+  EXPECT_EQ(buffer.CurrentIndex(), 2);
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), 5);
+  EXPECT_EQ(buffer.KeyFrameCount(), 2);
+  EXPECT_EQ(buffer.Cuts(), cuts);
+  buffer.DiscardPlayed(true);
+  EXPECT_EQ(buffer.FirstTime(), 15u);
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), 0);
+  EXPECT_EQ(buffer.Cuts(), cuts + 1);
+  buffer.Add(test::Key(20));
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), 5);
+  buffer.Clear();
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), -1);
+  EXPECT_EQ(buffer.Cuts(), cuts + 2);
+  buffer.Add(MakeFrame(30));
+  buffer.Add(test::Key(31));
+  EXPECT_EQ(buffer.LastKeyFrameIndex(), 1);
+}
+
 }  // namespace
 }  // namespace kyv

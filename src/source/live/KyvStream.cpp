@@ -16,10 +16,7 @@ TKyvStream::TKyvStream(TPlayContext& Context, TComPtr<IDispatch> Events)
 
 TKyvStream::~TKyvStream() {
   // The thread raises events through FEvents: it ends before the reference goes.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
 }
 
 void TKyvStream::SetEvents(TComPtr<IDispatch> Events) {
@@ -38,6 +35,7 @@ TComPtr<IDispatch> TKyvStream::Events() const {
 
 void TKyvStream::DoReset() {
   TKyvTCPClient::DoReset();
+  FStore.Reset();
   FContext.Frames.Clear();
 }
 
@@ -62,11 +60,7 @@ void TKyvStream::DoFrame(TFrameRecord& Frame) {
       data = com::TVariant::I4(static_cast<int32_t>(address));
     com::InvokeMethod(*sink, kOnStreamSample, std::span<com::TVariant>(&data, 1));
   }
-  const uint32_t time = Frame.Time();
-  const bool key = Frame.IsKeyFrame();
-  FContext.Frames.Add(std::move(Frame));
-  if (key) FContext.Index.AddEntry(time, true, 0);
-  if (FContext.Frames.TotalBytes() > kTrimBytes) FContext.PostToPlayerIfRoom(UM_TRIM, 1);
+  FStore.Add(std::move(Frame));
 }
 
 void TKyvStream::RaiseText(DISPID Member, std::string_view Text) {

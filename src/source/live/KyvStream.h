@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "com/ComPtr.h"
+#include "source/LiveStore.h"
 #include "source/live/KyvTCPClient.h"
 
 namespace kyv {
@@ -12,8 +13,8 @@ namespace kyv {
 using com::TComPtr;
 
 // The control's live TCP source: it puts the received frame records into the play context's
-// frames buffer (key frames also into its index, bounded), asks the play thread to trim the
-// buffer above 15 MiB, tells the control's window UM_OPENED at the first key frame and
+// frames buffer (key frames also into its index, bounded) within the store's budget
+// (TLiveStore), tells the control's window UM_OPENED at the first key frame and
 // UM_SOURCE_ERROR with a reader code on a failure, and raises the stream events on the host's
 // event sink.
 //
@@ -29,7 +30,7 @@ class TKyvStream : public TKyvTCPClient {
   static constexpr DISPID kOnStreamSample = 206;
   static constexpr DISPID kOnString = 207;
   // Above this many bytes in the frames buffer the play thread is asked to trim it.
-  static constexpr int64_t kTrimBytes = 0xF00000;
+  static constexpr int64_t kTrimBytes = TLiveStore::kTrimBytes;
 
   explicit TKyvStream(TPlayContext& Context, TComPtr<IDispatch> Events = {});
   ~TKyvStream() override;
@@ -51,6 +52,8 @@ class TKyvStream : public TKyvTCPClient {
  private:
   TComPtr<IDispatch> Events() const;
   void RaiseText(DISPID Member, std::string_view Text);
+
+  TLiveStore FStore{FContext};  // reader thread only
 
   mutable std::mutex FEventsLock;
   TComPtr<IDispatch> FEvents;  // guarded by FEventsLock

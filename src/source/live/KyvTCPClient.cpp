@@ -73,10 +73,7 @@ TKyvTCPClient::TKyvTCPClient(TPlayContext& Context)
 TKyvTCPClient::~TKyvTCPClient() {
   // The owner's TThreadPtr has joined already; this covers a client deleted some other way,
   // before the members that the thread uses go.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
   Queue().SetWakeUp({});
   CloseSocket();
 }
@@ -133,7 +130,7 @@ void TKyvTCPClient::Fail(int Code, const std::string& Detail) {
   CloseSocket();
   SetState(rsIdle);
   if (Interrupted()) return;
-  GlobalLog().AddLine(std::string(ReaderErrorText(Code)) + ": " + Detail);
+  NoteFailure(Code, Detail);
   DoError(Code);
 }
 
@@ -156,6 +153,9 @@ void TKyvTCPClient::DoOpen() {
     }
     if (parts.Host.empty())
       throw EKyvError("The address names no host: \"" + address + "\"", reInvalidUrl);
+    // The channel goes into the login text line by line: a line break in it would add lines.
+    if (parts.Channel.find_first_of("\r\n") != std::string::npos)
+      throw EKyvError("The channel of \"" + address + "\" holds a line break", reInvalidUrl);
     std::string hostAddress;
     Step(reResolveFailed, [&] { hostAddress = Resolve(parts.Host); });
     {
@@ -326,6 +326,7 @@ bool TKyvTCPClient::RequestPending() {
 void TKyvTCPClient::DoRead(int64_t) {
   if (FSocket < 0) return;
   uint32_t keepAlive = timeGetTime();
+  uint32_t lastByte = keepAlive;
   try {
     // The login reply may have come with whole messages behind it, and no more bytes may follow.
     HandleMessages();
@@ -333,10 +334,18 @@ void TKyvTCPClient::DoRead(int64_t) {
       if (RequestPending() || Interrupted()) return;
       const size_t received = ReceiveSome();
       if (received > 0) {
+        lastByte = timeGetTime();
         AddBytesReceived(received);
         HandleMessages();
         continue;
       }
+      // A station that announced a message and fell silent would otherwise hold the player
+      // waiting for its rest for ever.
+      if (FFramer.Held() > 0 && timeGetTime() - lastByte >= kMessageTimeoutMs)
+        throw EKyvError("no byte for " + std::to_string(kMessageTimeoutMs / 1000) +
+                            " s while a message of the station was incomplete (" +
+                            std::to_string(FFramer.Held()) + " bytes of it held)",
+                        reNetwork);
       if (timeGetTime() - keepAlive >= kKeepAliveMs) {
         keepAlive = timeGetTime();
         if (WaitForSocket(FSocket, POLLOUT, FWake, 0).Events & POLLOUT) SendText("NOOP");
@@ -389,21 +398,21 @@ void TKyvTCPClient::HandleFrame(std::span<const uint8_t> Payload) {
     throw EKyvError("A frame message of " + std::to_string(Payload.size()) +
                         " bytes holds a record of " + std::to_string(view.Size()) + " bytes",
                     reNetwork);
-  if (State() == rsWaitingKeyFrame && view.IsKeyFrame()) {
-    bool known = false;
+  if (State() == rsWaitingKeyFrame) {
+    // Nothing can be shown before a usable key frame, and nothing would free what came before
+    // it: such frames are dropped, and a key frame the picture cannot be made from is passed
+    // over as well, whatever is wrong with it.
+    if (!view.IsKeyFrame()) return;
     TPictureSize size;
     try {
       size = ReadPictureSize(view);
-      known = true;
     } catch (const std::exception& e) {
-      // The player goes on waiting for a key frame that shows a picture.
       GlobalLog().AddLine("Key frame at " + std::to_string(view.Time()) +
-                          " ms gives no picture size: " + e.what());
+                          " ms passed over while waiting for a usable one: " + e.what());
+      return;
     }
-    if (known) {
-      SetState(rsDelivering);
-      RunHook("DoPictureSize", [&] { DoPictureSize(size.Width, size.Height); });
-    }
+    SetState(rsDelivering);
+    RunHook("DoPictureSize", [&] { DoPictureSize(size.Width, size.Height); });
   }
   TFrameRecord record = TFrameRecord::FromBytes(Payload.first(view.Size()));
   RunHook("DoFrame", [&] { DoFrame(record); });

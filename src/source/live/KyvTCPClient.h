@@ -16,10 +16,13 @@ namespace kyv {
 
 // The reader of a live broadcast over TCP ("kyvs://host[:port]/channel"): it connects to the
 // station, logs in, asks for the stream and hands each received message to a hook: frame
-// records to DoFrame (the first key frame also to DoPictureSize), texts to DoIndexText,
-// DoScriptText and DoStringText, failures as a reader code to DoError (3 no connection, 4
-// refused, 7 network or protocol failure, 8 no host, 12 host not resolved). It also carries
-// texts to the station: "NOOP" every 200 ms while idle, and what PostText is given.
+// records to DoFrame from the first key frame that a picture can be made from on (that one also
+// to DoPictureSize; frames before it, and key frames the picture rules refuse, are dropped with
+// a log line), texts to DoIndexText, DoScriptText and DoStringText, failures as a reader code to
+// DoError (3 no connection, 4 refused, 7 network or protocol failure or a message left
+// incomplete for kMessageTimeoutMs, 8 no host or a channel with a line break, 12 host not
+// resolved), with the reason in LastFailure. It also carries texts to the station: "NOOP" every
+// 200 ms while idle, and what PostText is given.
 //
 // Threads. The socket, the framer and every Do... operation belong to the reader thread. Its
 // waits are poll()s on the socket and a wake-up descriptor that every post to the reader's
@@ -39,6 +42,8 @@ class TKyvTCPClient : public TReadThread {
   static constexpr uint32_t kConnectTimeoutMs = 10000;
   static constexpr uint32_t kReplyTimeoutMs = 10000;
   static constexpr uint32_t kSendTimeoutMs = 10000;
+  // A message begun and not finished within this long without a byte ends the connection (7).
+  static constexpr uint32_t kMessageTimeoutMs = 30000;
   // The longest single wait, so that time-outs follow the platform clock (which tests move by
   // hand) closely.
   static constexpr uint32_t kMaxWaitMs = 50;

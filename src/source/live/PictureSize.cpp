@@ -1,13 +1,12 @@
 #include "source/live/PictureSize.h"
 
-#include <cstdlib>
 #include <string>
 
 #include "decoder/BitmapFormat.h"
 #include "decoder/DecoderCalls.h"
 #include "decoder/Limits.h"
+#include "picture/FrameRules.h"
 #include "platform/Errors.h"
-#include "platform/LittleEndian.h"
 
 namespace kyv {
 
@@ -25,13 +24,11 @@ TPictureSize ReadPictureSize(TFrameView Record) {
   if (image == nullptr || size < static_cast<int32_t>(kBitmapHeadersSize))
     throw EKyvError("A key frame decodes to " + std::to_string(size) +
                     " bytes, too few for a bitmap");
-  const auto* info = static_cast<const uint8_t*>(image) + kBitmapInfoOffset;
-  const int64_t width = LoadLE<int32_t>(info + offsetof(TBitmapInfoHeader, biWidth));
-  const int64_t height = std::llabs(LoadLE<int32_t>(info + offsetof(TBitmapInfoHeader, biHeight)));
-  if (width < 0 || width > 65535 || height > 65535)
-    throw EKyvError("Key frame picture size out of range: " + std::to_string(width) + " x " +
-                    std::to_string(height));
-  return {static_cast<uint16_t>(width), static_cast<uint16_t>(height)};
+  // The rules the picture itself follows, whatever the values: a key frame it could not make
+  // its picture from is refused here, and the stream waits for a usable one.
+  const TBitmapImage bitmap = CheckFrameImage(Record.Header(), static_cast<const uint8_t*>(image),
+                                              static_cast<size_t>(size), 0, 0);
+  return {static_cast<uint16_t>(bitmap.Width()), static_cast<uint16_t>(bitmap.Height())};
 }
 
 }  // namespace kyv

@@ -13,9 +13,9 @@ struct TPictureSize {
 
 // The size of the picture that a key-frame record carries: its payload is decoded (under the
 // decoder lock, into the decoder's shared output buffer, at most 10 MiB) and the bitmap's
-// biWidth and the magnitude of its biHeight are read. The decoder must have been initialised.
-// Raises EKyvError when the payload does not decode to a bitmap whose sizes lie within 0 to
-// 65535. Any thread.
+// bitmap's size is read. The decoder must have been initialised. Raises EKyvError when the
+// payload does not decode to a key frame that the picture could be made from (CheckFrameImage),
+// whatever is wrong with it. Any thread.
 TPictureSize ReadPictureSize(TFrameView Record);
 
 }  // namespace kyv

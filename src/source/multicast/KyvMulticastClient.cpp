@@ -10,10 +10,7 @@ TKyvMulticastClient::TKyvMulticastClient() = default;
 
 TKyvMulticastClient::~TKyvMulticastClient() {
   // The pool must outlive the receiver thread that writes it.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
 }
 
 bool TKyvMulticastClient::HoldsWholeRecords(std::span<const uint8_t> Message) noexcept {
@@ -27,7 +24,8 @@ bool TKyvMulticastClient::HoldsWholeRecords(std::span<const uint8_t> Message) no
 
 void TKyvMulticastClient::ReportPoolLoss() {
   FPoolLosses.fetch_add(1, std::memory_order_relaxed);
-  OutputDebugString(kPoolLossText);
+  // Through the receiver's limiter: a sender whose messages never fit must not flood the output.
+  DoLoss(kPoolLossText);
 }
 
 bool TKyvMulticastClient::Store(std::span<const uint8_t> Message) {

@@ -18,7 +18,7 @@ inline constexpr char kPoolLossText[] = "KyvPlayer.ocx -> Loss data";
 //
 // A message that is not a sequence of whole frame records is dropped as a loss: the pool holds
 // only whole records, so a damaged message can never shift the record boundaries of the ones
-// after it.
+// after it. Such losses go to the debugger output through the receiver's limiter.
 //
 // Threads: Store runs on the receiver thread (DoReceive), or on a test's; TakeRecord and Drain
 // on the stream thread. The pool's lock makes a whole message or a whole record one step.

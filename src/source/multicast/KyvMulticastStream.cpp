@@ -35,10 +35,7 @@ TKyvMulticastStream::TKyvMulticastStream(TPlayContext& Context, std::vector<std:
 
 TKyvMulticastStream::~TKyvMulticastStream() {
   // The stream thread takes from the clients' pools, so it ends first.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
   FClients.clear();
 }
 
@@ -130,15 +127,12 @@ void TKyvMulticastStream::HandleRecord(TFrameRecord Record, int64_t Target, bool
 
 void TKyvMulticastStream::StoreRecord(TFrameRecord Record, int64_t Target, bool& TargetReached) {
   const uint32_t time = Record.Time();
-  const bool keyFrame = Record.IsKeyFrame();
-  const int32_t index = FContext.Frames.Add(std::move(Record));
-  if (Target >= 0 && !TargetReached && int64_t{time} >= Target) {
+  // A live session never ends by itself, so the store keeps its budget as it grows.
+  const int32_t index = FStore.Add(std::move(Record));
+  if (index >= 0 && Target >= 0 && !TargetReached && int64_t{time} >= Target) {
     FContext.PostToPlayer(UM_REPLAY, static_cast<WPARAM>(static_cast<LPARAM>(index)), 0);
     TargetReached = true;
   }
-  if (keyFrame) FContext.Index.AddEntry(time, true, 0);
-  // A live session never ends by itself, so the store is trimmed as it grows.
-  if (FContext.Frames.TotalBytes() > kTrimBytes) FContext.PostToPlayerIfRoom(UM_TRIM, 1, 0);
 }
 
 void TKyvMulticastStream::DoSeek(uint32_t Time) {
@@ -147,6 +141,7 @@ void TKyvMulticastStream::DoSeek(uint32_t Time) {
 
 void TKyvMulticastStream::DoReset() {
   StopReceivers();
+  FStore.Reset();
   SetState(rsIdle);
 }
 

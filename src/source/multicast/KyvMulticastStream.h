@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Thread.h"
+#include "source/LiveStore.h"
 #include "source/ReadThread.h"
 #include "source/multicast/KyvMulticastClient.h"
 #include "store/FrameRecord.h"
@@ -38,7 +39,7 @@ namespace kyv {
 // its pool goes.
 class TKyvMulticastStream : public TReadThread {
  public:
-  static constexpr int64_t kTrimBytes = 0xF00000;
+  static constexpr int64_t kTrimBytes = TLiveStore::kTrimBytes;
   // How long the stream waits for a request when every pool was empty in one turn.
   static constexpr std::chrono::milliseconds kIdleWait{10};
   static constexpr char kReadErrorPrefix[] = "TKyvMulticastStream.HandleRead raise exception :";
@@ -77,6 +78,7 @@ class TKyvMulticastStream : public TReadThread {
   // Made in the constructor, freed in the destructor after the stream thread has ended; the
   // vector itself never changes in between.
   std::vector<TThreadPtr<TKyvMulticastClient>> FClients;
+  TLiveStore FStore{FContext};  // stream thread only
 };
 
 }  // namespace kyv

@@ -1,5 +1,6 @@
 #include "source/multicast/MessageAssembler.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -20,15 +21,19 @@ void TMessageAssembler::Abandon(TAssembleResult& Result) {
   ++FAbandoned;
 }
 
-bool TMessageAssembler::Reserve(uint32_t Size) {
+bool TMessageAssembler::Reserve(size_t Size) {
   if (Size <= FCapacity) return true;
+  // Doubling keeps the copies few; never beyond what the message announced.
+  const size_t grown = std::min<size_t>(std::max(Size, 2 * FCapacity), FMessageSize);
   try {
-    FBuffer = std::make_unique_for_overwrite<uint8_t[]>(Size);
+    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(grown);
+    if (FCollected > 0) std::memcpy(buffer.get(), FBuffer.get(), FCollected);
+    FBuffer = std::move(buffer);
   } catch (const std::bad_alloc&) {
     // The old block is kept, so that smaller messages still come through.
     return false;
   }
-  FCapacity = Size;
+  FCapacity = grown;
   return true;
 }
 
@@ -50,8 +55,7 @@ TAssembleResult TMessageAssembler::Feed(std::span<const uint8_t> Datagram) {
   if (head.PacketIndex == 0) {
     if (FActive) Abandon(result);
     const uint64_t carried = uint64_t{head.PacketCount} * kMaxPacketPayload;
-    if (head.PacketCount == 0 || head.MessageSize > kMaxMessageSize || head.MessageSize > carried ||
-        !Reserve(head.MessageSize)) {
+    if (head.PacketCount == 0 || head.MessageSize > kMaxMessageSize || head.MessageSize > carried) {
       Drop(result);
       return result;
     }
@@ -67,6 +71,13 @@ TAssembleResult TMessageAssembler::Feed(std::span<const uint8_t> Datagram) {
   const bool expected = FActive && head.MessageId == FMessageId && head.PacketIndex == FNextIndex &&
                         head.MessageSize == FMessageSize && head.PacketCount == FPacketCount;
   if (!expected || payload.size() > FMessageSize - FCollected) {
+    Drop(result);
+    return result;
+  }
+  // The buffer grows with what arrives, not with what a head announces: a head that claims
+  // 64 MiB and sends one packet costs one packet.
+  if (!Reserve(FCollected + payload.size())) {
+    Abandon(result);
     Drop(result);
     return result;
   }

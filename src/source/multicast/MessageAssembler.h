@@ -31,7 +31,8 @@ struct TAssembleResult {
 //
 // A message is refused when its head announces more than kMaxMessageSize bytes, no packets, or
 // more bytes than its packets can carry; a packet whose payload would run past MessageSize is
-// dropped. The buffer grows to the largest message accepted and never shrinks.
+// dropped. The buffer grows as packets arrive, up to the largest message received, and never
+// shrinks.
 //
 // Not thread-safe: one receiver thread owns it.
 class TMessageAssembler {
@@ -53,8 +54,9 @@ class TMessageAssembler {
  private:
   void Drop(TAssembleResult& Result);
   void Abandon(TAssembleResult& Result);
-  // Makes room for Size bytes; false when the memory cannot be had.
-  bool Reserve(uint32_t Size);
+  // Makes room for Size bytes of the current message, keeping those collected; false when the
+  // memory cannot be had.
+  bool Reserve(size_t Size);
 
   // The message being put together; FActive is false before the first one, after it completed
   // and after it was given up.

@@ -51,10 +51,7 @@ TReceiveThread::TReceiveThread()
 
 TReceiveThread::~TReceiveThread() {
   // The owner's TThreadPtr has joined already; this covers a receiver deleted some other way.
-  if (!Finished()) {
-    Terminate();
-    WaitFor();
-  }
+  StopAndWait();
   Queue().SetWakeUp(nullptr);
   CloseSocket();
   ::close(FWakeFd);
@@ -171,6 +168,15 @@ void TReceiveThread::ReportSetupFailure(const std::string& Text) {
 }
 
 void TReceiveThread::CloseSocket() noexcept {
+  if (FSocket >= 0 && FJoined) {
+    // Said before the close, so that the group is left even if the descriptor lived on.
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = FJoinedGroup;
+    membership.imr_interface.s_addr = FJoinedInterface;
+    static_cast<void>(
+        setsockopt(FSocket, IPPROTO_IP, IP_DROP_MEMBERSHIP, &membership, sizeof membership));
+  }
+  FJoined = false;
   if (FSocket >= 0) ::close(FSocket);
   FSocket = -1;
 }
@@ -216,6 +222,9 @@ void TReceiveThread::OpenSocket() {
     FailSetup("加入多播组失败：", EINVAL);
   if (setsockopt(FSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) < 0)
     FailSetup("加入多播组失败：", errno);
+  FJoined = true;
+  FJoinedGroup = membership.imr_multiaddr.s_addr;
+  FJoinedInterface = membership.imr_interface.s_addr;
 
   timeval timeout{};
   timeout.tv_sec = kReceiveTimeoutMs / 1000;
@@ -232,6 +241,12 @@ bool TReceiveThread::RequestWaiting() {
 }
 
 void TReceiveThread::ReceiveLoop() {
+  // Every way out of the loop (a stop, a restart, a failed set-up, the end) leaves the group
+  // and closes the socket: a stopped receiver must not stay joined.
+  struct TCloseOnExit {
+    TReceiveThread& Self;
+    ~TCloseOnExit() { Self.CloseSocket(); }
+  } closeOnExit{*this};
   OpenSocket();
   // Each run of the loop starts with no message half put together.
   auto assembler = std::make_unique<TMessageAssembler>();

@@ -23,9 +23,10 @@ struct TAssembleResult;
 // its own thread. Losses go to the debugger output and never stop the loop.
 //
 // The owner sets the group, port and interface, then StartReceiving runs a receive loop with a
-// fresh socket; StopReceiving ends it. Both block the owner until this receiver has taken the
-// command (or its thread has ended), through an event of its own, so several receivers never
-// release each other's callers. A start while the loop runs restarts it with the current settings.
+// fresh socket; StopReceiving ends it, leaving the group and closing the socket. Both block the
+// owner until this receiver has taken the command (or its thread has ended), through an event of
+// its own, so several receivers never release each other's callers. A start while the loop runs
+// restarts it with the current settings.
 //
 // The socket is bound to the group address, not to the interface's: on this platform a socket
 // bound to a unicast address receives no multicast. It joins the group on the interface and
@@ -117,6 +118,9 @@ class TReceiveThread : public TThread {
 
   // Receiver thread only (and the destructor, after the thread has ended).
   int FSocket = -1;
+  bool FJoined = false;           // FSocket has joined FJoinedGroup on FJoinedInterface
+  uint32_t FJoinedGroup = 0;      // network byte order
+  uint32_t FJoinedInterface = 0;  // network byte order
   std::unique_ptr<uint8_t[]> FDatagram;
   TLossTextLimiter FLossLimiter;
   // Signalled by every post to the queue; read by the receiver thread. Lives as long as the

@@ -5,15 +5,18 @@
 #include <optional>
 #include <thread>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
 #include "LiveTestSupport.h"
+#include "com/ComPtr.h"
 #include "context/PlayContext.h"
 #include "context/UserMessages.h"
+#include "decoder/BitmapFormat.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Clock.h"
-#include "com/ComPtr.h"
+#include "platform/LittleEndian.h"
 #include "platform/System.h"
 #include "source/live/StationMessageHeader.h"
 
@@ -81,16 +84,18 @@ TEST_F(LiveStream, LogsInAndStoresFramesFromTheFirstKeyFrameOn) {
   EXPECT_EQ(Stream->Port(), Station.Port());
   EXPECT_EQ(Stream->SourceKind(), skLiveTcp);
 
-  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 3; }));
+  // The record before the key frame has nothing to be shown on: it is dropped.
+  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 2; }));
   EXPECT_EQ(Stream->State(), rsDelivering);
   EXPECT_EQ(Context.Index.Count(), 1u);
   EXPECT_EQ(Context.Index.FirstTime(), 1000);
   // Each record was shown to the host, at an address holding the whole record, before it was
   // stored; on a 64-bit build the address is a 64-bit integer.
-  ASSERT_TRUE(Sink->WaitForCount(3));
+  ASSERT_TRUE(Sink->WaitForCount(2));
   const auto events = Sink->Events();
-  const std::vector<uint8_t>* records[] = {&before, &key, &after};
-  for (size_t i = 0; i < 3; ++i) {
+  ASSERT_EQ(events.size(), 2u);
+  const std::vector<uint8_t>* records[] = {&key, &after};
+  for (size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(events[i].Member, TKyvStream::kOnStreamSample);
     EXPECT_EQ(events[i].Type, sizeof(void*) == 8 ? VT_I8 : VT_I4);
     EXPECT_EQ(events[i].Record, *records[i]) << "record " << i;
@@ -123,7 +128,7 @@ TEST_F(LiveStream, MessagesAreTakenWholeWhateverTheReceivesCut) {
 TEST_F(LiveStream, AMessageLargerThanTheBufferGrowsItToExactlyItsSize) {
   OpenAndLogIn();
   EXPECT_EQ(Stream->ReceiveBufferSize(), TReadThread::kInitialBufferSize);
-  const std::vector<uint8_t> big = test::PlainRecord(5, 600'000);
+  const std::vector<uint8_t> big = test::KeyFrameRecord(5, 400, 500);
   Station.Send(test::WireMessage(mtFrame, big));
   ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 1; }));
   EXPECT_EQ(Stream->ReceiveBufferSize(), 8 + big.size());
@@ -136,7 +141,6 @@ TEST_F(LiveStream, FramesBeforeTheFirstKeyFrameDoNotOpenAndATextDoesNotStallThem
   OpenAndLogIn();
   Station.Send(test::WireMessage(mtFrame, test::PlainRecord(1, 10)));
   Station.Send(test::WireMessage(mtFrame, test::PlainRecord(2, 10)));
-  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 2; }));
   EXPECT_EQ(Stream->State(), rsWaitingKeyFrame);
   EXPECT_FALSE(WaitWindowMessage(Window, UM_OPENED, 50ms).has_value());
   EXPECT_TRUE(Context.Index.IsEmpty());
@@ -148,9 +152,14 @@ TEST_F(LiveStream, FramesBeforeTheFirstKeyFrameDoNotOpenAndATextDoesNotStallThem
   ASSERT_TRUE(request.has_value());
   EXPECT_EQ(request->Type, mtString);
   EXPECT_EQ(request->Payload, "REQUEST\r\nKey=1\r\n");
-  Station.Send(test::WireMessage(mtFrame, test::KeyFrameRecord(3, 16, 16)));
+  Station.Send(test::WireMessage(mtFrame, test::PlainRecord(3, 10)));
+  Station.Send(test::WireMessage(mtFrame, test::KeyFrameRecord(4, 16, 16)));
+  Station.Send(test::WireMessage(mtFrame, test::PlainRecord(5, 10)));
   EXPECT_TRUE(WaitWindowMessage(Window, UM_OPENED).has_value());
   EXPECT_EQ(Stream->State(), rsDelivering);
+  // Only the key frame and what follows it were kept.
+  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 2; }));
+  EXPECT_EQ(Context.Frames.FirstTime(), 4u);
 }
 
 TEST_F(LiveStream, TextsBecomeEventsInTheirOrder) {
@@ -359,6 +368,75 @@ TEST_F(LiveStream, AFullFramesBufferAsksThePlayThreadToTrim) {
   EXPECT_TRUE(WaitUntil([&] { return Context.Index.Count() == 6; }));
   Stream->Close();
   Context.PlayerThread.store(nullptr);
+}
+
+// A station flooding the player with large frames, with no play thread to trim: the store stays
+// within its budget, and a flood before any key frame stores nothing at all.
+TEST_F(LiveStream, AFloodStaysWithinTheStoreBudgetWithoutAPlayThread) {
+  Stream->SetEvents({});
+  OpenAndLogIn();
+  constexpr size_t kFrame = 60'000;
+  const int frames = static_cast<int>(2 * TLiveStore::kBudgetBytes / kFrame);
+  uint32_t time = 0;
+  for (int i = 0; i < 200; ++i)
+    Station.Send(test::WireMessage(mtFrame, test::PlainRecord(++time, kFrame)));
+  // Then key frames now and then, and a last one the test waits for.
+  for (int i = 0; i < frames; ++i)
+    Station.Send(test::WireMessage(mtFrame, i % 300 == 0 ? test::KeyFrameRecord(++time, 4, 4)
+                                                         : test::PlainRecord(++time, kFrame)));
+  const uint32_t last = ++time;
+  Station.Send(test::WireMessage(mtFrame, test::KeyFrameRecord(last, 4, 4)));
+  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.LastTime() == last; }, 20s));
+  EXPECT_LE(Context.Frames.TotalBytes(), TLiveStore::kBudgetBytes);
+  EXPECT_GT(Context.Frames.FirstTime(), 200u);  // nothing from before the first key frame
+}
+
+// Key frames whose picture cannot be made, whatever the value that makes them so, are passed
+// over alike: the session goes on and opens with the first usable one.
+TEST_F(LiveStream, KeyFramesOfImpossibleSizesAreAllPassedOverAlike) {
+  OpenAndLogIn();
+  const struct {
+    int32_t Width, Height;
+  } sizes[] = {{0, 4}, {4, 0}, {65535, 65535}, {4, INT32_MIN}, {-4, 4}, {INT32_MIN, 4}};
+  uint32_t time = 0;
+  for (const auto& size : sizes) {
+    std::vector<uint8_t> record = test::KeyFrameRecord(++time, 4, 4);
+    const size_t info = TFrameHeader::kSize + kBitmapInfoOffset;
+    StoreLE<int32_t>(record.data() + info + offsetof(TBitmapInfoHeader, biWidth), size.Width);
+    StoreLE<int32_t>(record.data() + info + offsetof(TBitmapInfoHeader, biHeight), size.Height);
+    Station.Send(test::WireMessage(mtFrame, record));
+  }
+  Station.Send(test::WireMessage(mtFrame, test::KeyFrameRecord(++time, 16, 12)));
+  ASSERT_TRUE(WaitWindowMessage(Window, UM_OPENED).has_value());
+  EXPECT_EQ(Context.Header.Width, 16);
+  EXPECT_EQ(Context.Header.Height, 12);
+  EXPECT_EQ(ErrorCode(50ms), -1);
+  ASSERT_TRUE(WaitUntil([&] { return Context.Frames.Count() == 1; }));
+  EXPECT_EQ(Context.Frames.FirstTime(), time);
+}
+
+TEST_F(LiveStream, AStationSilentInTheMiddleOfAMessageEndsTheConnectionWithCode7) {
+  TManualClock clock(1000);
+  OpenAndLogIn();
+  const std::vector<uint8_t> message = test::WireMessage(mtFrame, test::KeyFrameRecord(1, 4, 4));
+  Station.Send(std::span<const uint8_t>(message.data(), 20));
+  ASSERT_TRUE(WaitUntil([&] { return Stream->BufferFill() == 20; }));
+  clock.Advance(TKyvTCPClient::kMessageTimeoutMs - 1);
+  EXPECT_EQ(ErrorCode(100ms), -1);
+  clock.Advance(1);
+  EXPECT_EQ(ErrorCode(), reNetwork);
+  EXPECT_THAT(Stream->LastFailure().Cause, ::testing::HasSubstr("incomplete"));
+  EXPECT_TRUE(Station.PeerClosed());
+  Stream.reset();  // the reader reads the clock until it ends
+}
+
+TEST_F(LiveStream, AChannelWithALineBreakIsAWrongAddress) {
+  for (const char* channel : {"demo%0D%0AComputerName=evil", "demo%0Aevil", "de%0Dmo"}) {
+    Stream->Open(Station.Address(channel));
+    EXPECT_EQ(ErrorCode(), reInvalidUrl) << channel;
+    EXPECT_THAT(Stream->LastFailure().Cause, ::testing::HasSubstr("line break"));
+  }
+  EXPECT_FALSE(Station.Accept(100ms));  // nothing was sent anywhere
 }
 
 }  // namespace

@@ -201,5 +201,28 @@ TEST(MessageAssembler, PacketOfAnotherShapeDoesNotJoinTheMessage) {
   EXPECT_EQ(outcome.Messages[0].size(), 16u);
 }
 
+TEST(MessageAssembler, MemoryFollowsWhatArrivesNotWhatAHeadAnnounces) {
+  TMessageAssembler assembler;
+  const uint16_t packets = static_cast<uint16_t>(kMaxMessageSize / kMaxPacketPayload + 1);
+  const std::vector<uint8_t> part = Pattern(kMaxPacketPayload);
+  // A head that announces the largest message and sends three packets of it.
+  std::vector<std::vector<uint8_t>> datagrams;
+  for (uint16_t i = 0; i < 3; ++i)
+    datagrams.push_back(Datagram(7, kMaxMessageSize, i, packets, part));
+  EXPECT_TRUE(FeedAll(assembler, datagrams).Messages.empty());
+  EXPECT_LE(assembler.Capacity(), 4 * kMaxDatagramSize);
+  // A message over several packets still comes through whole after growing.
+  std::vector<uint8_t> whole;
+  datagrams.clear();
+  for (uint16_t i = 0; i < 5; ++i) {
+    const std::vector<uint8_t> piece = Pattern(kMaxPacketPayload, static_cast<uint8_t>(i));
+    whole.insert(whole.end(), piece.begin(), piece.end());
+    datagrams.push_back(Datagram(8, static_cast<uint32_t>(5 * kMaxPacketPayload), i, 5, piece));
+  }
+  const TOutcome outcome = FeedAll(assembler, datagrams);
+  ASSERT_EQ(outcome.Messages.size(), 1u);
+  EXPECT_EQ(outcome.Messages[0], whole);
+}
+
 }  // namespace
 }  // namespace kyv

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -145,6 +148,39 @@ TEST(MulticastNet, ReceiverPutsMessagesTogetherAndRestarts) {
     sender.Send(Pattern(70'000, 3));
     ASSERT_TRUE(WaitUntil([&] { return receiver->Messages().size() == 1; }));
     EXPECT_EQ(receiver->Messages()[0], Pattern(70'000, 3));
+  }));
+}
+
+// Whether this thread's network namespace has joined Group on some interface, as the kernel
+// lists it.
+bool Joined(const char* Group) {
+  in_addr address{};
+  inet_pton(AF_INET, Group, &address);
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", address.s_addr);
+  std::ifstream igmp("/proc/thread-self/net/igmp");
+  const std::string text((std::istreambuf_iterator<char>(igmp)), {});
+  return text.find(hex) != std::string::npos;
+}
+
+TEST(MulticastNet, AStoppedReceiverLeavesTheGroup) {
+  TNetNamespace ns;
+  SKIP_WITHOUT(ns);
+  ASSERT_TRUE(ns.Run([] {
+    auto receiver = MakeReceiver(kGroup, "127.0.0.1");
+    EXPECT_FALSE(Joined(kGroup));
+    receiver->StartReceiving();
+    TMulticastSender sender(kGroup, kPort, "127.0.0.1");
+    ASSERT_TRUE(Hear(sender, *receiver));
+    EXPECT_TRUE(Joined(kGroup));
+    receiver->StopReceiving();
+    EXPECT_FALSE(Joined(kGroup));
+    // Started again it joins again, and its end leaves as well.
+    receiver->StartReceiving();
+    ASSERT_TRUE(Hear(sender, *receiver));
+    EXPECT_TRUE(Joined(kGroup));
+    receiver.reset();
+    EXPECT_FALSE(Joined(kGroup));
   }));
 }
 
