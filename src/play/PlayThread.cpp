@@ -190,7 +190,7 @@ void TPlayThread::PlayLoop() {
     frames.SetCurrentIndex(frames.CurrentIndex() + 1);
     RenderOrSkip(frame, true);
     // Set once drawn, so that whoever reads it finds that frame in the picture.
-    FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
+    FLastSampleTime.store(frame.Time(), std::memory_order_release);
     FShownCount.fetch_add(1, std::memory_order_relaxed);
     PostDirtyRect(false);
     held = false;
@@ -356,7 +356,7 @@ void TPlayThread::ReplayRange(int32_t First, int32_t Last) {
       if (InterruptWaiting()) break;
       const TFrameView frame = frames.Items(i);
       frames.SetCurrentIndex(i);
-      FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
+      FLastSampleTime.store(frame.Time(), std::memory_order_release);
       if (frame.FrameType() == ftCursor && frame.DataSize() == 0) {
         pendingMove = i;
         continue;
@@ -438,7 +438,10 @@ void TPlayThread::SeekTo(uint32_t Time) {
   }
   const int32_t ki = KeyFrameIndex(static_cast<uint32_t>(key));
 
+  // The position moves before the replay: a frame of the seek must never be seen drawn with
+  // the position still where it was before.
   if (b != -1) {
+    SetBaseTime(Time);
     if (index.TimeAtOrBefore(FLastSampleTime.load()) == key) {
       if (b > current)
         ReplayRange(current + 1, b);
@@ -449,7 +452,6 @@ void TPlayThread::SeekTo(uint32_t Time) {
     } else {
       ReportAbnormalBuffer(static_cast<uint32_t>(key), Time);
     }
-    SetBaseTime(Time);
     if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, BaseTime());
     return;
@@ -475,8 +477,8 @@ void TPlayThread::SeekTo(uint32_t Time) {
   const bool inGroup = frames.CurrentIndex() >= ki;
   if (!inGroup) frames.SetCurrentIndex(ki);
   frames.DiscardPlayed(false);
-  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   SetBaseTime(Time);
+  ReplayRange(inGroup ? frames.CurrentIndex() + 1 : frames.CurrentIndex(), -1);
   if (!IsFileSource()) {
     if (playing) PostToSelf(UM_PLAY, kResume);
     PostToWindow(UM_POSITION, FLastSampleTime.load());
