@@ -216,7 +216,7 @@ void TPlayThread::PlayLoop() {
     }
     RenderOrSkip(frame, true);
     // Set once drawn, so that whoever reads it finds that frame in the picture.
-    FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
+    FLastSampleTime.store(frame.Time(), std::memory_order_release);
     FShownCount.fetch_add(1, std::memory_order_relaxed);
     PostDirtyRect(false);
     held = false;
@@ -390,7 +390,7 @@ void TPlayThread::ReplayRange(int32_t First, int32_t Last) {
       if (InterruptWaiting()) break;
       const TFrameView frame = frames.Items(i);
       frames.SetCurrentIndex(i);
-      FLastSampleTime.store(frame.Time(), std::memory_order_relaxed);
+      FLastSampleTime.store(frame.Time(), std::memory_order_release);
       if (frame.FrameType() == ftCursor && frame.DataSize() == 0) {
         pendingMove = i;
         continue;
@@ -472,8 +472,9 @@ void TPlayThread::SeekTo(uint32_t Time) {
   }
   const int32_t ki = KeyFrameIndex(static_cast<uint32_t>(key));
 
+  // The position moves before the replay: a frame of the seek must never be seen drawn with
+  // the position still where it was before.
   if (b != -1) {
-    // The position first: whoever sees the replayed picture reads the position that goes with it.
     SetBaseTime(Time);
     if (index.TimeAtOrBefore(FLastSampleTime.load()) == key) {
       if (b > current)

@@ -72,9 +72,10 @@ class TPlayThread : public TThread {
     const uint64_t clock = FClock.load(std::memory_order_relaxed);
     return static_cast<uint32_t>(clock >> 32) + static_cast<uint32_t>(clock);
   }
-  // Any thread: the Time of the last frame rendered.
+  // Any thread: the Time of the last frame rendered. Whoever reads it then reads a position at
+  // least as new as that frame's.
   uint32_t LastSampleTime() const noexcept {
-    return FLastSampleTime.load(std::memory_order_relaxed);
+    return FLastSampleTime.load(std::memory_order_acquire);
   }
   // Any thread: frames rendered by the play loop since the thread was made.
   uint32_t ShownCount() const noexcept { return FShownCount.load(std::memory_order_relaxed); }

@@ -130,6 +130,27 @@ TEST_F(TSeekTest, SeeksWaitingTogetherAreCarriedOutOnceToTheLast) {
   EXPECT_EQ(Player->LastSampleTime(), 1100u);
 }
 
+TEST_F(TSeekTest, WhilePlayingTheFramesOfASeekAreShownAtTheTargetPosition) {
+  AddTwoGroups();
+  StartPlayer();
+  Player->RequestPlay();
+  ASSERT_TRUE(WaitMessage(UM_DIRTY));  // the first frame; the clock stands, so the next waits
+  // The target buffered; then past the buffer's end, within the group shown.
+  for (const auto& [target, firstDrawn] : {std::pair{1150u, 1000u}, std::pair{1500u, 1200u}}) {
+    {
+      // Holding the picture stops the replay at the first frame it draws, which is published
+      // by then: whoever sees it must find the position at the target already.
+      TBackBuffer& picture = Player->BackBuffer();
+      std::unique_lock lock(picture);
+      Player->RequestSeek(target);
+      ASSERT_TRUE(Eventually([&] { return Player->LastSampleTime() == firstDrawn; })) << target;
+      EXPECT_EQ(Player->CurrentTime(), target);
+    }
+    ASSERT_TRUE(WaitMessage(UM_POSITION));
+    EXPECT_EQ(Player->CurrentTime(), target);
+  }
+}
+
 TEST_F(TSeekTest, APauseInterruptsAReplayButSeeksDoNot) {
   AddTwoGroups();
   StartPlayer();
