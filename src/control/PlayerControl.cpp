@@ -305,10 +305,62 @@ void TPlayerControl::SetBgColor(const std::string& Value) {
   if (FViews) FViews->SetBackground(FBackground);
 }
 
+// Display modes.
+
+void TPlayerControl::SetDisplayMode(TDisplayMode Mode) {
+  switch (Mode) {
+    case dmAdaptive:
+    case dmOriginal:
+      ChooseMode(Mode);
+      break;
+    case dmFull:
+      EnterFullScreen();
+      break;
+    default:
+      break;
+  }
+}
+
+void TPlayerControl::SetFullScreen(bool Value) {
+  if (Value) EnterFullScreen();
+}
+
+void TPlayerControl::ShowPicture() {
+  if (FViews) FViews->ShowPicture(FDisplayMode);
+}
+
+void TPlayerControl::RefreshPicture() {
+  if (TPlayThread* player = FCore.Player()) player->RequestRefresh();
+}
+
+void TPlayerControl::ChooseMode(TDisplayMode Mode) {
+  if (FDisplayMode == Mode) return;
+  FDisplayMode = Mode;
+  if (FCore.Player()) {
+    ShowPicture();
+    RefreshPicture();
+  }
+  if (FEvents) FEvents->OnDisplayModeChanged(FDisplayMode);
+}
+
+void TPlayerControl::EnterFullScreen() {
+  if (FDisplayMode == dmFull) return;
+  FSavedDisplayMode = FDisplayMode;
+  ChooseMode(dmFull);
+}
+
+void TPlayerControl::LeaveFullScreen() {
+  if (FDisplayMode != dmFull) return;
+  FDisplayMode = FSavedDisplayMode;
+  ShowPicture();
+  RefreshPicture();
+  if (FEvents) FEvents->OnDisplayModeChanged(FDisplayMode);
+}
+
 // The sources' messages.
 
 void TPlayerControl::SourceReady() {
-  if (FViews) FViews->ShowPicture();
+  ShowPicture();
   LoadThumbnails();
   SetStatus(vpOpened);
   // The host may have closed or reopened in the event.
@@ -347,6 +399,12 @@ void TPlayerControl::OtherMessage(const TMessage& Message) {
     }
     case UM_LOAD_NAILS:
       DeliverLoadNails(Message, *this);
+      break;
+    case UM_ENTER_FULLSCREEN:
+      EnterFullScreen();
+      break;
+    case UM_LEAVE_FULLSCREEN:
+      LeaveFullScreen();
       break;
     case UM_NAILS_LAYOUT:
       if (FViews) FViews->RelayoutOne(static_cast<int>(Message.WParam));

@@ -120,6 +120,13 @@ class TPlayerControl : private TNailsSink {
   std::string Author() const;
   std::string Copyright() const;
   std::string Description() const;
+  TDisplayMode DisplayMode() const noexcept { return FDisplayMode; }
+  // As the menu's items: another mode is shown and announced; the current one, or a value that
+  // is no mode, changes nothing.
+  void SetDisplayMode(TDisplayMode Mode);
+  bool FullScreen() const noexcept { return FDisplayMode == dmFull; }
+  // True enters full screen; false does nothing (full screen is left from its own window).
+  void SetFullScreen(bool Value);
   // "#RRGGBB"; writing raises EKyvError for a bad text and changes nothing then.
   std::string BgColor() const { return ColorText(FBackground); }
   void SetBgColor(const std::string& Value);
@@ -159,6 +166,13 @@ class TPlayerControl : private TNailsSink {
   void LoadThumbnails();
   void LoadNails(const std::string& Dir) override;
 
+  // The display mode's steps: the picture for the mode, and a whole repaint into it.
+  void ShowPicture();
+  void RefreshPicture();
+  void ChooseMode(TDisplayMode Mode);
+  void EnterFullScreen();
+  void LeaveFullScreen();
+
   void ActiveNailsTimer();
   void AutoConnectTimer();
   void StartTimer(TControlTimer& Timer);
@@ -183,6 +197,8 @@ class TPlayerControl : private TNailsSink {
   int32_t FInitialColor = kDefaultInitialColor;
   std::string FLocalIP;
   uint32_t FBackground = kDefaultBackground;
+  TDisplayMode FDisplayMode = dmAdaptive;
+  TDisplayMode FSavedDisplayMode = dmAdaptive;  // to return to when full screen ends
   TSourceError FLastError;
   bool FDestroying = false;
 

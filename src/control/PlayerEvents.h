@@ -16,6 +16,8 @@ class IPlayerEvents {
 
   // After every change of the play state.
   virtual void OnPlayStateChanged(TStatus NewState) { (void)NewState; }
+  // After every change of the display mode, also with nothing open.
+  virtual void OnDisplayModeChanged(TDisplayMode NewMode) { (void)NewMode; }
   // Not an event of the host's interface: a source reported a failure (also while the state
   // stays vpOpening). The same error is kept in LastSourceError.
   virtual void OnSourceError(const TSourceError& Error) { (void)Error; }

@@ -19,6 +19,13 @@ enum TStatus : int32_t {
   vpSeeking = 8,
 };
 
+// How the picture is shown: scaled down to fit the view, on a full-screen window, or 1:1.
+enum TDisplayMode : int32_t {
+  dmAdaptive = 0,
+  dmFull = 1,
+  dmOriginal = 2,
+};
+
 // Why the last source failed, for a host that wants to say so: the reader's code and its text,
 // and what the reader learnt of the cause ("" when it said nothing more).
 struct TSourceError {

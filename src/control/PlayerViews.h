@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "control/PlayerStatus.h"
 #include "picture/Rect.h"
 #include "platform/Messages.h"
 
@@ -16,9 +17,11 @@ class IPlayerViews {
  public:
   virtual ~IPlayerViews() = default;
 
-  // A source is ready: lay the picture out for the display mode and show it.
-  virtual void ShowPicture() {}
-  // The source is closed.
+  // Show the picture laid out for Mode: in the detail view, or for dmFull on the full-screen
+  // window (made when there is none). Leaving dmFull frees that window. Called when a source
+  // is ready, when the mode changes with a source open, and when full screen ends.
+  virtual void ShowPicture(TDisplayMode Mode) { (void)Mode; }
+  // The source is closed: hide the picture and free any full-screen window.
   virtual void HidePicture() {}
   // Changed part of the recording's picture (merged, never empty): copy it from the play
   // thread's back buffer.
@@ -43,7 +46,7 @@ class IPlayerViews {
   // UM_NAILS_LAYOUT: re-place one thumbnail, then let the strip's layout thread go on.
   virtual void RelayoutOne(int Index) { (void)Index; }
 
-  // A message to the control's window that belongs to the toolkit (full screen).
+  // A message to the control's window that belongs to the toolkit alone.
   virtual void WindowMessage(const TMessage& Message) { (void)Message; }
 };
 

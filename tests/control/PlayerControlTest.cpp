@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "StationChild.h"
+#include "context/UserMessages.h"
 #include "decoder/ReaderErrors.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -36,13 +37,15 @@ struct TTestHost : IPlayerEvents, IPlayerViews {
   TStates States;
   std::vector<int> Errors;
   uint32_t Background = 0xFFFFFFFF;
-  int Shown = 0, Hidden = 0, Repaints = 0, NailsHidden = 0, NailsCleared = 0;
+  std::vector<TDisplayMode> Shown, Modes;
+  int Hidden = 0, Repaints = 0, NailsHidden = 0, NailsCleared = 0;
   std::vector<std::pair<std::string, int32_t>> Nails;
   std::vector<int32_t> Synced;
 
   void OnPlayStateChanged(TStatus NewState) override { States.push_back(NewState); }
+  void OnDisplayModeChanged(TDisplayMode NewMode) override { Modes.push_back(NewMode); }
   void OnSourceError(const TSourceError& Error) override { Errors.push_back(Error.Code); }
-  void ShowPicture() override { ++Shown; }
+  void ShowPicture(TDisplayMode Mode) override { Shown.push_back(Mode); }
   void HidePicture() override { ++Hidden; }
   void RepaintRect(const TRect&) override { ++Repaints; }
   void SetBackground(uint32_t Color) override { Background = Color; }
@@ -126,7 +129,7 @@ TEST_F(PlayerControl, OpeningRaisesEachStateAndOpeningAgainClosesFirst) {
   EXPECT_EQ(Host.NailsHidden, 1);
   ASSERT_TRUE(PumpUntilState(vpPlaying));
   EXPECT_EQ(Host.States, (TStates{vpOpening, vpOpened, vpPlaying}));
-  EXPECT_EQ(Host.Shown, 1);
+  EXPECT_EQ(Host.Shown, std::vector<TDisplayMode>{dmAdaptive});
   EXPECT_EQ(Control->KyvWidth(), 160);
   EXPECT_EQ(Control->KyvHeight(), 120);
   EXPECT_EQ(Control->Duration(), 4000);
@@ -203,6 +206,33 @@ TEST_F(PlayerControl, EveryCommandMovesTheStateAsTheTableSays) {
   for (const TStep& step : steps) EXPECT_EQ(Raised(step.Command), step.Events) << step.Name;
   EXPECT_EQ(Control->Status(), vpClosed);
   EXPECT_EQ(Control->Core().Player(), nullptr);
+}
+
+TEST_F(PlayerControl, DisplayModesAreKeptWithNothingOpenAndFullScreenReturnsToTheModeBefore) {
+  using TModes = std::vector<TDisplayMode>;
+  Control->SetDisplayMode(dmAdaptive);  // the current mode
+  Control->SetFullScreen(false);
+  Control->SetDisplayMode(static_cast<TDisplayMode>(7));
+  EXPECT_TRUE(Host.Modes.empty());
+  Control->SetDisplayMode(dmOriginal);
+  EXPECT_EQ(Host.Modes, TModes{dmOriginal});
+  EXPECT_TRUE(Host.Shown.empty());  // nothing to show yet
+
+  OpenSample(false);
+  EXPECT_EQ(Host.Shown, TModes{dmOriginal});  // a new source keeps the mode
+  Control->SetFullScreen(true);
+  EXPECT_TRUE(Control->FullScreen());
+  Control->SetFullScreen(false);  // full screen is left from its own window only
+  PostMessage(Control->Window(), UM_ENTER_FULLSCREEN);
+  ASSERT_TRUE(Control->Drain());
+  EXPECT_EQ(Control->DisplayMode(), dmFull);
+  PostMessage(Control->Window(), UM_LEAVE_FULLSCREEN);
+  PostMessage(Control->Window(), UM_LEAVE_FULLSCREEN);
+  ASSERT_TRUE(Control->Drain());
+  EXPECT_EQ(Control->DisplayMode(), dmOriginal);
+  EXPECT_EQ(Host.Modes, (TModes{dmOriginal, dmFull, dmOriginal}));
+  EXPECT_EQ(Host.Shown, (TModes{dmOriginal, dmFull, dmOriginal}));
+  EXPECT_TRUE(Host.States.empty());  // the play state is not touched
 }
 
 TEST_F(PlayerControl, CloseWhileOpeningCancelsTheOpen) {
