@@ -262,6 +262,21 @@ TEST_F(PlayerControl, URLOpensUnlessBlankAndABareNameFollowsTheHostingDocument) 
   EXPECT_TRUE(PumpUntilState(vpOpened));
 }
 
+TEST_F(PlayerControl, AFailedOpenAnnouncedAsOpenedIsKeptButNeverReconnects) {
+  Control->Open((FRoot->Path() / "missing.kyv").string());
+  ASSERT_TRUE(PumpUntil([&] { return !Host.Errors.empty(); }));
+  // A reader that gives up while opening may say so in its UM_OPENED.
+  PostMessage(Control->Window(), UM_OPENED, reCannotConnect);
+  ASSERT_TRUE(Control->Drain());
+  EXPECT_EQ(Host.Errors.back(), reCannotConnect);
+  EXPECT_EQ(Control->LastSourceError().Code, reCannotConnect);
+  EXPECT_EQ(Control->LastSourceError().Text, ReaderErrorText(reCannotConnect));
+  EXPECT_FALSE(Control->ReconnectPending());
+  EXPECT_EQ(Host.States, (TStates{vpOpening}));
+  Control->Close();
+  EXPECT_EQ(Control->LastSourceError().Code, reCannotConnect);  // kept for the host to tell
+}
+
 TEST_F(PlayerControl, ADescriptionThatCannotBeFetchedFailsTheOpenAndLeavesTheControlClosed) {
   const std::string page = "<!DOCTYPE html><html>moved</html>";
   test::TScriptedHttpServer server(std::vector<uint8_t>(page.begin(), page.end()));
