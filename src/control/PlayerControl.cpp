@@ -168,16 +168,8 @@ void TPlayerControl::FastForward() {
 }
 
 void TPlayerControl::FastReverse() {
-  switch (FStatus) {
-    case vpOpened:
-    case vpPaused:
-    case vpStopped:
-    case vpScanForward:
-      DoPlay();
-      break;
-    default:
-      break;
-  }
+  // There is no reverse scan; it resumes normal play in the states where Play does.
+  Play();
 }
 
 void TPlayerControl::Request(const std::string& Command) {
