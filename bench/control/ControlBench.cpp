@@ -69,49 +69,54 @@ void BM_OpenToFirstPicture(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenToFirstPicture)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Plays the first PlaySeconds of the sample in real time; the processor time per second played
-// is reported as "cpu_per_s" (processor seconds the whole process spent, every thread counted).
+// Playback for kPlayFor in real time: the processor time per second played, reported as
+// "cpu_per_s" (processor seconds the whole process spent, every thread counted).
 constexpr auto kPlayFor = 4s;
+
+struct TCpuMeter {
+  double Cpu = 0, Wall = 0;
+  template <class TPlay>
+  void Measure(TPlay Play) {
+    const double cpu0 = ProcessCpuSeconds();
+    const auto wall0 = Clock::now();
+    Play();
+    Cpu += ProcessCpuSeconds() - cpu0;
+    Wall += std::chrono::duration<double>(Clock::now() - wall0).count();
+  }
+  void Report(benchmark::State& State) const { State.counters["cpu_per_s"] = Cpu / Wall; }
+};
 
 void BM_PlayInsideTheControl(benchmark::State& state) {
   const std::string& sample = Sample();
   TCountingViews views;
   TPlayerControl control;
   control.SetViews(&views);
-  double cpu = 0, wall = 0;
+  TCpuMeter meter;
   for (auto _ : state) {
     control.Open(sample);
     control.Pump(30s, [&] { return control.Status() == vpPlaying; });
-    const double cpu0 = ProcessCpuSeconds();
-    const auto wall0 = Clock::now();
-    control.Pump(kPlayFor);
-    cpu += ProcessCpuSeconds() - cpu0;
-    wall += std::chrono::duration<double>(Clock::now() - wall0).count();
+    meter.Measure([&] { control.Pump(kPlayFor); });
     control.Close();
   }
-  state.counters["cpu_per_s"] = cpu / wall;
+  meter.Report(state);
 }
 BENCHMARK(BM_PlayInsideTheControl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 void BM_PlayHeadless(benchmark::State& state) {
   const std::string& sample = Sample();
-  double cpu = 0, wall = 0;
+  TCpuMeter meter;
   for (auto _ : state) {
     tool::THeadlessPlayer player;
-    int repaints = 0;
+    int repaints = 0;  // the same work per changed area as the control's views
     tool::THeadlessPlayer::TListener listener;
     listener.Dirty = [&](const TRect&) { ++repaints; };
     player.SetListener(std::move(listener));
     player.Open(sample);
     player.Play();
-    const double cpu0 = ProcessCpuSeconds();
-    const auto wall0 = Clock::now();
-    player.Pump(kPlayFor);
-    cpu += ProcessCpuSeconds() - cpu0;
-    wall += std::chrono::duration<double>(Clock::now() - wall0).count();
+    meter.Measure([&] { player.Pump(kPlayFor); });
     player.Close();
   }
-  state.counters["cpu_per_s"] = cpu / wall;
+  meter.Report(state);
 }
 BENCHMARK(BM_PlayHeadless)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
