@@ -96,8 +96,11 @@ class TPlayerCore {
 
   // Null when there is none.
   TPlayThread* Player() noexcept { return FPlayer.get(); }
+  const TPlayThread* Player() const noexcept { return FPlayer.get(); }
   TReadThread* Reader() noexcept { return FReader.get(); }
+  const TReadThread* Reader() const noexcept { return FReader.get(); }
   TPlayContext& Context() noexcept { return FContext; }
+  const TPlayContext& Context() const noexcept { return FContext; }
 
  private:
   void Handle(const TMessage& Message);

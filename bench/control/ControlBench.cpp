@@ -1,0 +1,126 @@
+// The player control without a toolkit on the built-in sample (1024x768, 20 s): the time from
+// Open to the first changed picture, and the processor time of real-time playback inside the
+// control beside kyvtool's headless player on the same recording (goal: within 1.2x).
+//
+// The sample is written once into $TMPDIR and reused by later runs.
+
+#include <time.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include <benchmark/benchmark.h>
+
+#include "HeadlessPlayer.h"
+#include "control/PlayerControl.h"
+#include "writer/SampleRecording.h"
+
+namespace kyv {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+const std::string& Sample() {
+  static const std::string path = [] {
+    const auto dir = std::filesystem::temp_directory_path() / "kyv_bench_control";
+    const auto file = dir / "sample.kyv";
+    if (!std::filesystem::exists(file)) {
+      std::filesystem::create_directories(dir);
+      TSampleOptions options;
+      options.NailInterval = 0;
+      WriteSampleRecording(file, options);
+    }
+    return file.string();
+  }();
+  return path;
+}
+
+// Counts the changed areas the control hands to its views.
+struct TCountingViews : IPlayerViews {
+  int Repaints = 0;
+  void RepaintRect(const TRect&) override { ++Repaints; }
+};
+
+void BM_OpenToFirstPicture(benchmark::State& state) {
+  const std::string& sample = Sample();
+  TCountingViews views;
+  TPlayerControl control;
+  control.SetViews(&views);
+  for (auto _ : state) {
+    views.Repaints = 0;
+    control.Open(sample);
+    if (!control.Pump(30s, [&] { return views.Repaints > 0; })) {
+      state.SkipWithError("no picture within 30 s");
+      return;
+    }
+    state.PauseTiming();
+    control.Close();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_OpenToFirstPicture)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Playback for kPlayFor in real time: the processor time per second played, reported as
+// "cpu_per_s" (processor seconds the whole process spent, every thread counted).
+constexpr auto kPlayFor = 4s;
+
+struct TCpuMeter {
+  double Cpu = 0, Wall = 0;
+  template <class TPlay>
+  void Measure(TPlay Play) {
+    const double cpu0 = ProcessCpuSeconds();
+    const auto wall0 = Clock::now();
+    Play();
+    Cpu += ProcessCpuSeconds() - cpu0;
+    Wall += std::chrono::duration<double>(Clock::now() - wall0).count();
+  }
+  void Report(benchmark::State& State) const { State.counters["cpu_per_s"] = Cpu / Wall; }
+};
+
+void BM_PlayInsideTheControl(benchmark::State& state) {
+  const std::string& sample = Sample();
+  TCountingViews views;
+  TPlayerControl control;
+  control.SetViews(&views);
+  TCpuMeter meter;
+  for (auto _ : state) {
+    control.Open(sample);
+    control.Pump(30s, [&] { return control.Status() == vpPlaying; });
+    meter.Measure([&] { control.Pump(kPlayFor); });
+    control.Close();
+  }
+  meter.Report(state);
+}
+BENCHMARK(BM_PlayInsideTheControl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_PlayHeadless(benchmark::State& state) {
+  const std::string& sample = Sample();
+  TCpuMeter meter;
+  for (auto _ : state) {
+    tool::THeadlessPlayer player;
+    int repaints = 0;  // the same work per changed area as the control's views
+    tool::THeadlessPlayer::TListener listener;
+    listener.Dirty = [&](const TRect&) { ++repaints; };
+    player.SetListener(std::move(listener));
+    player.Open(sample);
+    player.Play();
+    meter.Measure([&] { player.Pump(kPlayFor); });
+    player.Close();
+  }
+  meter.Report(state);
+}
+BENCHMARK(BM_PlayHeadless)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+}  // namespace
+}  // namespace kyv
+
+BENCHMARK_MAIN();

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kyv {
+
+// The control's play state, with the values hosts see (OnPlayStateChanged, Status). The control
+// never enters vpScanReverse or vpSeeking; they exist because hosts know the numbers.
+enum TStatus : int32_t {
+  vpClosed = 0,
+  vpOpened = 1,
+  vpPlaying = 2,
+  vpPaused = 3,
+  vpStopped = 4,
+  vpScanForward = 5,
+  vpScanReverse = 6,
+  vpOpening = 7,
+  vpSeeking = 8,
+};
+
+// How the picture is shown: scaled down to fit the view, on a full-screen window, or 1:1.
+enum TDisplayMode : int32_t {
+  dmAdaptive = 0,
+  dmFull = 1,
+  dmOriginal = 2,
+};
+
+// Why the last source failed, for a host that wants to say so: the reader's code and its text,
+// and what the reader learnt of the cause ("" when it said nothing more).
+struct TSourceError {
+  int Code = 0;
+  std::string Text;
+  std::string Cause;
+};
+
+}  // namespace kyv
