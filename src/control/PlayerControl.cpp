@@ -365,7 +365,13 @@ void TPlayerControl::SourceReady() {
 }
 
 void TPlayerControl::SourceError(int Code) {
-  FLastError = {Code, ReaderErrorText(Code), {}};
+  // The reader's reason, when it is the one behind this code, tells a person what to fix.
+  std::string cause;
+  if (const TReadThread* reader = FCore.Reader()) {
+    const TSourceFailure failure = reader->LastFailure();
+    if (failure.Code == Code) cause = failure.Cause;
+  }
+  FLastError = {Code, ReaderErrorText(Code), std::move(cause)};
   if (FEvents) FEvents->OnSourceError(FLastError);
   // A failed open announced by UM_OPENED is kept but changes nothing; the host decides.
   if (FCore.LastHandled() == UM_OPENED) return;

@@ -4,6 +4,7 @@
 // the manual clock.
 #include "control/PlayerControl.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -265,6 +266,8 @@ TEST_F(PlayerControl, URLOpensUnlessBlankAndABareNameFollowsTheHostingDocument) 
 TEST_F(PlayerControl, AFailedOpenAnnouncedAsOpenedIsKeptButNeverReconnects) {
   Control->Open((FRoot->Path() / "missing.kyv").string());
   ASSERT_TRUE(PumpUntil([&] { return !Host.Errors.empty(); }));
+  // The reader's reason reaches the host beside the system's text.
+  EXPECT_THAT(Control->LastSourceError().Cause, ::testing::HasSubstr("No such file or directory"));
   // A reader that gives up while opening may say so in its UM_OPENED.
   PostMessage(Control->Window(), UM_OPENED, reCannotConnect);
   ASSERT_TRUE(Control->Drain());
