@@ -38,7 +38,7 @@ class TIdlPrinter {
     Library.ReleaseTLibAttr(attr);
     TBstr name, help;
     Library.GetDocumentation(-1, name.Receive(), help.Receive(), nullptr, nullptr);
-    FOut << "[\n  uuid(" << GuidText(lib.guid) << "),\n  version(" << lib.wMajorVerNum << "."
+    FOut << "[\n  uuid(" << Uuid(lib.guid) << "),\n  version(" << lib.wMajorVerNum << "."
          << lib.wMinorVerNum << "),\n";
     char lcid[16];
     std::snprintf(lcid, sizeof lcid, "0x%04X", static_cast<unsigned>(lib.lcid));

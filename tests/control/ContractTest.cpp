@@ -313,7 +313,8 @@ TEST(TypeLibrary, PrintsAsIdl) {
   ASSERT_EQ(com::WriteIdl(*library, idl), S_OK);
   const std::string text = idl.str();
   for (const char* line :
-       {"library KyvPlayerTLB\n", "interface IKyvPlayer : IDispatch {",
+       {"uuid(02D79F7B-61B5-4280-940D-ABD50274905C),\n", "library KyvPlayerTLB\n",
+        "interface IKyvPlayer : IDispatch {",
         "[id(1), propget, hidden] HRESULT Visible([out, retval] VARIANT_BOOL* Value);",
         "[id(-512), propput] HRESULT Font([in] IFontDisp* Value);",
         "[id(-501), propget] HRESULT Color([out, retval] OLE_COLOR* Value);",
