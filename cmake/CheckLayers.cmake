@@ -12,6 +12,7 @@ set(allowed_nails nails context store decoder platform)
 set(allowed_source source nails context store log decoder platform)
 set(allowed_play play source nails context picture store log decoder platform)
 set(allowed_control control play source nails context picture store log decoder platform)
+set(allowed_ui ui control play source nails context picture store log decoder platform)
 set(allowed_writer writer decoder platform)
 set(toolkit_free platform decoder store log picture context nails source play writer)
 
