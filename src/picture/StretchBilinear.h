@@ -18,6 +18,8 @@ struct TStretchScratch {
     uint32_t Wx;      // weight of the left pixel
   };
   std::vector<TColumn> Columns;
+  std::vector<uint32_t> Blend32;  // one row's blend of its two source rows
+  std::vector<uint64_t> Blend64;  // the same for pictures whose sums need 64 bits
 };
 
 // Scales the Source rectangle of a 24-bit top-down picture (Bits, Stride bytes a row, Width x
