@@ -166,11 +166,5 @@ void PrintRatios(const bench::TRatioReporter& reporter) {
 }  // namespace kyv
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  kyv::bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  kyv::PrintRatios(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return kyv::bench::RunWithSummary(argc, argv, kyv::PrintRatios);
 }

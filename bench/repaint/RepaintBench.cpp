@@ -179,11 +179,5 @@ int main(int argc, char** argv) {
   // The widget benchmark needs no display.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  kyv::bench::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  kyv::PrintRatios(reporter);
-  benchmark::Shutdown();
-  return 0;
+  return kyv::bench::RunWithSummary(argc, argv, kyv::PrintRatios);
 }

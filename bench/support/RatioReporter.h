@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,5 +43,17 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 
   TTimes FMedians, FTimes, FCpuMedians, FCpuTimes;
 };
+
+// A benchmark program's main: runs the benchmarks the command line picks, then Summary.
+inline int RunWithSummary(int argc, char** argv,
+                          const std::function<void(const TRatioReporter&)>& Summary) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  TRatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  Summary(reporter);
+  benchmark::Shutdown();
+  return 0;
+}
 
 }  // namespace kyv::bench
