@@ -69,8 +69,8 @@ void StretchBilinear(const uint8_t* Bits, int Stride, int Width, int Height, con
       Dest.Bottom > Picture.Height())
     return;
   // Rows cannot leave the source: y <= Dy gives sy <= Source.Bottom - 1, and fy > 0 only below
-  // that. Columns can, by the truncations in the destination's corners, so they are held at the
-  // picture's edge.
+  // that. Columns stay inside for the rectangles the repaint makes; for any others they are held
+  // at the picture's edge rather than read past it.
   const int count = Dest.Right - Dest.Left;
   if (Scratch.Columns.size() < static_cast<size_t>(count)) Scratch.Columns.resize(count);
   const int64_t lastColumn = Width - 1;

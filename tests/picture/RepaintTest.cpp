@@ -137,6 +137,7 @@ TEST(StretchBilinear, MatchesThePlainFormulaOnRandomPictures) {
       {300, 200, {200, 100, 300, 200}, 3, 2, {2, 1, 3, 2}},  // a one-pixel rectangle inside
       {5, 5, {0, 0, 5, 5}, 40, 40, {0, 0, 40, 40}},          // enlarging reads within the source
       {2500, 2000, {0, 0, 2500, 2000}, 2450, 1990, {0, 0, 2450, 1990}},  // 64-bit sums
+      {300, 60, {250, 0, 300, 50}, 40, 40, {0, 0, 40, 40}},              // columns held at the edge
   };
   uint32_t seed = 1;
   for (const auto& c : cases) {
