@@ -13,6 +13,7 @@ set(allowed_nails nails context store decoder platform)
 set(allowed_source source com nails context picture store log decoder platform)
 set(allowed_play play com source nails context picture store log decoder platform)
 set(allowed_control control com play source nails context picture store log decoder platform)
+set(allowed_ui ui control com play source nails context picture store log decoder platform)
 set(allowed_writer writer decoder platform)
 set(toolkit_free platform com decoder store log picture context nails source play writer)
 

@@ -7,6 +7,7 @@
 
 #include "HeadlessPlayer.h"
 #include "Verbs.h"
+#include "ViewRender.h"
 #include "picture/PngWriter.h"
 #include "platform/Clock.h"
 #include "platform/FormatSeconds.h"
@@ -47,6 +48,34 @@ std::string SnapshotName(uint32_t time) {
 TDib CopyPicture(TBackBuffer& picture) {
   std::lock_guard lock(picture);
   return picture.Picture();
+}
+
+struct TViewSize {
+  int Width = 0;
+  int Height = 0;
+};
+
+// "WxH" with both positive.
+std::optional<TViewSize> ParseViewSize(const std::string& value) {
+  const size_t x = value.find('x');
+  if (x == std::string::npos) return std::nullopt;
+  const std::optional<int> w = ParseInt(value.substr(0, x)), h = ParseInt(value.substr(x + 1));
+  if (!w || !h || *w <= 0 || *h <= 0) return std::nullopt;
+  return TViewSize{*w, *h};
+}
+
+// render --view: the picture as the detail view of that size shows it.
+int WriteView(THeadlessPlayer& player, const TViewSize& view, TDisplayMode mode,
+              const std::string& output, int at, std::ostream& out) {
+  const TFileHeader& header = player.Context().Header;
+  TPictureLayout layout;
+  const TDib picture = RenderView(player.Player().BackBuffer(), header.Width, header.Height,
+                                  view.Width, view.Height, mode, layout);
+  SavePng(picture, output);
+  out << "Wrote " << output << ": the picture at " << at << " ms in a " << view.Width << " x "
+      << view.Height << " view, " << layout.Width << " x " << layout.Height << " at ("
+      << layout.Left << ", " << layout.Top << "), zoom " << layout.Zoom << "%\n";
+  return kExitOk;
 }
 
 void PrintOpened(THeadlessPlayer& player, const std::string& address, std::ostream& out) {
@@ -200,6 +229,8 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   std::string address;
   std::optional<int> at;
   std::string output;
+  std::optional<TViewSize> view;
+  TDisplayMode mode = dmAdaptive;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (!arg.starts_with("-")) {
@@ -214,6 +245,17 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
       if (!at || *at < 0) return usage("--at needs a time in ms, not \"" + value + "\"");
     } else if (arg == "-o" || arg == "--out") {
       output = value;
+    } else if (arg == "--view") {
+      view = ParseViewSize(value);
+      if (!view) return usage("--view needs WxH, not \"" + value + "\"");
+    } else if (arg == "--mode") {
+      if (value == "adaptive") {
+        mode = dmAdaptive;
+      } else if (value == "original") {
+        mode = dmOriginal;
+      } else {
+        return usage("--mode is adaptive or original, not \"" + value + "\"");
+      }
     } else {
       return usage("unknown option " + arg);
     }
@@ -227,6 +269,7 @@ int RunRender(const std::vector<std::string>& args, std::ostream& out, std::ostr
   player.RenderAt(static_cast<uint32_t>(*at));
   const std::filesystem::path file(output);
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+  if (view) return WriteView(player, *view, mode, output, *at, out);
   SavePng(CopyPicture(player.Player().BackBuffer()), output);
   out << "Wrote " << output << ": the picture at " << *at << " ms (frame at "
       << player.Player().LastSampleTime() << " ms)\n";

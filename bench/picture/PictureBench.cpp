@@ -5,10 +5,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "picture/BackBuffer.h"
 #include "picture/MouseArrow.h"
 #include "writer/BitmapWriter.h"
@@ -151,53 +151,20 @@ BENCHMARK(BM_Floor_PaletteRect8);
 BENCHMARK(BM_CursorMove);
 BENCHMARK(BM_Floor_CursorMove);
 
-// Prints as usual and keeps each benchmark's time for the summary: the median when the run
-// was repeated (--benchmark_repetitions), which a busy machine needs.
-class TRatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      const std::string name = run.run_name.str();
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-        FMedians[name] = run.GetAdjustedRealTime();
-      else if (run.run_type == Run::RT_Iteration)
-        FTimes[name] = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
+void PrintRatios(const bench::TRatioReporter& reporter) {
+  std::printf("\nApplyFrame time over the memcpy floor of the same bytes:\n");
+  for (const char* kind : {"KeyFrame24", "CopyRect24", "XorRect24", "PaletteRect8", "CursorMove"}) {
+    const double ours = reporter.Time(std::string("BM_") + kind);
+    const double floor = reporter.Time(std::string("BM_Floor_") + kind);
+    if (ours <= 0 || floor <= 0) continue;
+    std::printf("  %-14s %10.1f us  floor %10.1f us  ratio %.2f\n", kind, ours / 1e3, floor / 1e3,
+                ours / floor);
   }
-
-  void PrintRatios() const {
-    std::printf("\nApplyFrame time over the memcpy floor of the same bytes:\n");
-    for (const char* kind :
-         {"KeyFrame24", "CopyRect24", "XorRect24", "PaletteRect8", "CursorMove"}) {
-      const double ours = Time(std::string("BM_") + kind);
-      const double floor = Time(std::string("BM_Floor_") + kind);
-      if (ours <= 0 || floor <= 0) continue;
-      std::printf("  %-14s %10.1f us  floor %10.1f us  ratio %.2f\n", kind, ours / 1e3, floor / 1e3,
-                  ours / floor);
-    }
-  }
-
- private:
-  double Time(const std::string& name) const {
-    if (auto m = FMedians.find(name); m != FMedians.end()) return m->second;
-    if (auto t = FTimes.find(name); t != FTimes.end()) return t->second;
-    return 0;
-  }
-
-  std::map<std::string, double> FMedians;
-  std::map<std::string, double> FTimes;
-};
+}
 
 }  // namespace
 }  // namespace kyv
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  kyv::TRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return kyv::bench::RunWithSummary(argc, argv, kyv::PrintRatios);
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "picture/DisplayMode.h"
+
 namespace kyv {
 
 // The control's play state, with the values hosts see (OnPlayStateChanged, Status). The control
@@ -17,13 +19,6 @@ enum TStatus : int32_t {
   vpScanReverse = 6,
   vpOpening = 7,
   vpSeeking = 8,
-};
-
-// How the picture is shown: scaled down to fit the view, on a full-screen window, or 1:1.
-enum TDisplayMode : int32_t {
-  dmAdaptive = 0,
-  dmFull = 1,
-  dmOriginal = 2,
 };
 
 // Why the last source failed, for a host that wants to say so: the reader's code and its text,

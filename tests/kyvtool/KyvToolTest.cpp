@@ -13,7 +13,9 @@
 #include "ToolRun.h"
 #include "Verbs.h"
 #include "decoder/ReaderErrors.h"
+#include "picture/StretchBilinear.h"
 #include "support/ChildProcess.h"
+#include "support/PngRead.h"
 #include "writer/BitmapWriter.h"
 #include "writer/PayloadEncoder.h"
 #include "writer/RecordingWriter.h"
@@ -279,6 +281,60 @@ TEST(KyvToolCheck, PictureSizesThePlayerCannotShow) {
     EXPECT_EQ(run.Status, 1) << c.Reason;
     EXPECT_THAT(run.Err, HasSubstr(c.Reason));
   }
+}
+
+TDib ReadPicture(const std::filesystem::path& path) {
+  int width = 0, height = 0;
+  std::vector<uint8_t> bgr;
+  if (!test::ReadPng(path.string(), width, height, bgr)) return {};
+  TDib picture(width, height);
+  for (int y = 0; y < height; ++y)
+    std::copy_n(bgr.data() + size_t(y) * width * 3, width * 3, picture.Row(y));
+  return picture;
+}
+
+// render --view writes what the detail view of that size shows: the picture reduced exactly by
+// the bilinear repaint in adaptive mode, the picture itself in original mode.
+TEST(KyvTool, RenderInAViewScalesThePicture) {
+  TTempDir dir;
+  const auto path = dir / "s.kyv";
+  WriteSampleRecording(path, SmallSample());
+  const std::string at = "2500";
+  ASSERT_EQ(RunVerbs({"render", path.string(), "--at", at, "-o", (dir / "a.png").string()}).Status,
+            0);
+  TRun run = RunVerbs(
+      {"render", path.string(), "--at", at, "--view", "100x100", "-o", (dir / "b.png").string()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_THAT(run.Out, HasSubstr("in a 100 x 100 view, 99 x 74 at (0, 13), zoom 62%"));
+  run = RunVerbs({"render", path.string(), "--at", at, "--view", "100x100", "--mode", "original",
+                  "-o", (dir / "c.png").string()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+
+  const TDib whole = ReadPicture(dir / "a.png");
+  ASSERT_EQ(whole.Width(), 160);
+  TDib expected(99, 74);
+  TStretchScratch scratch;
+  StretchBilinear(whole.Bits(), whole.Stride(), 160, 120, {0, 0, 160, 120}, expected,
+                  {0, 0, 99, 74}, scratch);
+  EXPECT_TRUE(ReadPicture(dir / "b.png") == expected);
+  EXPECT_TRUE(ReadPicture(dir / "c.png") == whole);
+
+  for (const char* view : {"0x10", "10", "ax5", "5x"})
+    EXPECT_EQ(RunVerbs({"render", path.string(), "--at", "0", "--view", view, "-o",
+                        (dir / "d.png").string()})
+                  .Status,
+              2)
+        << view;
+  EXPECT_EQ(RunVerbs({"render", path.string(), "--at", "0", "--view", "9x9", "--mode", "full", "-o",
+                      (dir / "d.png").string()})
+                .Status,
+            2);
+  // A view too small for even one pixel of the picture is an error, not an empty file.
+  run = RunVerbs(
+      {"render", path.string(), "--at", "0", "--view", "1x1", "-o", (dir / "d.png").string()});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_THAT(run.Err, HasSubstr("too small"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "d.png"));
 }
 
 TEST(KyvTool, UsageErrors) {

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <unistd.h>
 
@@ -11,23 +10,14 @@
 #include "PictureTestSupport.h"
 #include "picture/PngWriter.h"
 #include "platform/Errors.h"
+#include "support/PngRead.h"
 
 namespace kyv {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Reads a PNG file back as top-down blue, green, red rows without padding.
-bool ReadPng(const std::string& path, int& width, int& height, std::vector<uint8_t>& bgr) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_BGR;
-  width = static_cast<int>(image.width);
-  height = static_cast<int>(image.height);
-  bgr.assign(PNG_IMAGE_SIZE(image), 0);
-  return png_image_finish_read(&image, nullptr, bgr.data(), 0, nullptr) != 0;
-}
+using test::ReadPng;
 
 class PngWriterTest : public ::testing::Test {
  protected:
