@@ -11,6 +11,7 @@
 
 namespace kyv {
 
+using com::MakeCom;
 using com::TBstr;
 using std::chrono::milliseconds;
 
@@ -35,6 +36,47 @@ BSTR NewText(const std::string& Text) {
 void SetErrorText(const char* Text) noexcept {
   KyvSetErrorText(IID_IKyvPlayer, kProgId, Text);
 }
+
+// The live stream's events to the control's sinks: the stream calls this on its own thread, and
+// each call is raised on every sink as it came. It borrows the point: the control, which holds
+// the stream that holds this, goes before the point.
+class TStreamEventsForwarder final : public com::TComObject<IDispatch> {
+ public:
+  explicit TStreamEventsForwarder(const com::TConnectionPoint& Point) noexcept : FPoint(Point) {}
+
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+    if (pctinfo == nullptr) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+    if (ppTInfo != nullptr) *ppTInfo = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID Member, REFIID, LCID, WORD, DISPPARAMS* Params, VARIANT*, EXCEPINFO*,
+                 UINT*) override {
+    constexpr UINT kMaxArgs = 2;
+    if (Params == nullptr || Params->cArgs > kMaxArgs || Params->cNamedArgs != 0)
+      return DISP_E_BADPARAMCOUNT;
+    if (!FPoint.HasSinks()) return S_OK;
+    try {
+      // The sinks' order is the caller's: rgvarg holds the last argument first.
+      com::TVariant args[kMaxArgs];
+      for (UINT i = 0; i < Params->cArgs; ++i) {
+        const HRESULT copied = VariantCopy(&args[i], &Params->rgvarg[Params->cArgs - 1 - i]);
+        if (FAILED(copied)) return copied;
+      }
+      FPoint.Raise(Member, std::span<com::TVariant>(args, Params->cArgs));
+      return S_OK;
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
+ private:
+  const com::TConnectionPoint& FPoint;
+};
 
 // The objects that live on this thread, which CoPumpMessages runs. Not owned: each leaves the
 // list before it goes.
@@ -92,6 +134,7 @@ TKyvPlayerObject::TKyvPlayerObject(std::string CacheFolder)
       FPoint(*this, DIID_IKyvPlayerEvents),
       FControl(std::move(CacheFolder)) {
   FControl.SetEvents(&FAdapter);
+  FControl.Core().SetStreamEvents(MakeCom<TStreamEventsForwarder>(FPoint));
   JoinThreadPump(this);
 }
 

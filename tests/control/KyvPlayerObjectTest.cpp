@@ -1,12 +1,14 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "StationChild.h"
 #include "TempFolder.h"
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
@@ -70,6 +72,46 @@ class TStateSink final : public com::TComObject<IDispatch> {
 
   std::vector<int32_t> States;
   std::function<void(int32_t)> OnState;
+};
+
+// An event sink for the live station's events, which arrive on the stream's thread.
+class TLiveSink final : public com::TComObject<IDispatch> {
+ public:
+  HRESULT GetTypeInfoCount(UINT* Count) override {
+    *Count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** Info) override {
+    *Info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID Member, REFIID, LCID, WORD, DISPPARAMS* Params, VARIANT*, EXCEPINFO*,
+                 UINT*) override {
+    if (Params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    const VARIANT& arg = Params->rgvarg[0];
+    std::lock_guard lock(FLock);
+    if (Member == DISPID_KYVPLAYEREVENTS_ONSTREAMSAMPLE && arg.vt == VT_I8 && arg.u.llVal != 0)
+      ++FSamples;
+    else if (arg.vt == VT_BSTR && (Member == DISPID_KYVPLAYEREVENTS_ONSCRIPT ||
+                                   Member == DISPID_KYVPLAYEREVENTS_ONINDEX ||
+                                   Member == DISPID_KYVPLAYEREVENTS_ONSTRING))
+      FTexts.push_back(std::to_string(Member) + ":" + TBstr(TBstr::View(arg.u.bstrVal)).Utf8());
+    return S_OK;
+  }
+  int Samples() const {
+    std::lock_guard lock(FLock);
+    return FSamples;
+  }
+  std::vector<std::string> Texts() const {
+    std::lock_guard lock(FLock);
+    return FTexts;
+  }
+
+ private:
+  mutable std::mutex FLock;
+  int FSamples = 0;                 // guarded by FLock
+  std::vector<std::string> FTexts;  // guarded by FLock
 };
 
 DWORD Connect(IKyvPlayer& Player, IDispatch& Sink) {
@@ -286,6 +328,27 @@ TEST_F(KyvPlayerObject, TheThreadsPumpRunsEveryControlUntilTheLastGoes) {
   EXPECT_EQ(CoPumpMessages(0), S_OK);
   Object.Reset();
   EXPECT_EQ(CoPumpMessages(0), S_FALSE);
+}
+
+// The live station's texts and frame records reach the host's sink from the stream's thread.
+TEST_F(KyvPlayerObject, ALiveStationsEventsReachTheSinks) {
+  test::TTempFolder folder{"kyv_object_station"};
+  test::TStationChild station(folder, {"--index-text", "chapter 1", "--script-text", "go()",
+                                       "--string-text", "hello", Sample().Path().string()});
+  ASSERT_TRUE(station.Ready()) << station.Output();
+  auto sink = MakeCom<TLiveSink>();
+  auto states = MakeCom<TStateSink>();
+  Connect(*Object, *sink);
+  Connect(*Object, *states);
+  const std::string address = "kyvs://127.0.0.1:" + std::to_string(station.Port()) + "/demo";
+  ASSERT_EQ(Object->Open(TBstr::FromUtf8(address).Get()), S_OK);
+  for (int i = 0; i < 400 && (sink->Texts().size() < 3 || sink->Samples() == 0); ++i)
+    CoPumpMessages(50);
+  EXPECT_EQ(sink->Texts(), (std::vector<std::string>{"205:chapter 1", "204:go()", "207:hello"}))
+      << station.Output();
+  EXPECT_GT(sink->Samples(), 0);
+  EXPECT_EQ(states->States.front(), vpOpening);
+  EXPECT_EQ(Object->Close(), S_OK);
 }
 
 // A host in plain C scripts the control through the public headers alone.
