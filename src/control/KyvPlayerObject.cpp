@@ -159,8 +159,8 @@ void TKyvPlayerObject::PumpFor(milliseconds Timeout) {
 
 bool TKyvPlayerObject::Busy() const noexcept {
   const TStatus status = FControl.Status();
-  return status == vpOpening || status == vpPlaying || status == vpScanForward ||
-         FControl.ReconnectPending();
+  return (status == vpOpening && !FAdapter.OpenFailed) || status == vpPlaying ||
+         status == vpScanForward || FControl.ReconnectPending();
 }
 
 template <class F>

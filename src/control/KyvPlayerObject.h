@@ -53,8 +53,8 @@ class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPoi
   // The thread's pump for this control: its messages and timers for up to Timeout (what is
   // due now when zero).
   void PumpFor(std::chrono::milliseconds Timeout);
-  // Whether anything is under way that more pumping would move on: an open, playing, or a
-  // reconnection waiting.
+  // Whether anything is under way that more pumping would move on: an open that has not
+  // failed, playing, or a reconnection waiting.
   bool Busy() const noexcept;
 
   // IDispatch.
@@ -157,14 +157,21 @@ class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPoi
   HRESULT GetLastSourceError(int32_t* Code, BSTR* Text, BSTR* Cause) override;
 
  private:
-  // The control's events to the host's sinks.
+  // The control's events to the host's sinks. It also notes whether the open under way has
+  // failed: the control then waits for the host, and pumping has nothing more to wait for.
   class TEventsAdapter final : public IPlayerEvents {
    public:
     explicit TEventsAdapter(const TKyvPlayerEvents& Raiser) noexcept : FRaiser(Raiser) {}
-    void OnPlayStateChanged(TStatus NewState) override { FRaiser.OnPlayStateChanged(NewState); }
+    void OnPlayStateChanged(TStatus NewState) override {
+      if (NewState == vpOpening) OpenFailed = false;
+      FRaiser.OnPlayStateChanged(NewState);
+    }
     void OnDisplayModeChanged(TDisplayMode NewMode) override {
       FRaiser.OnDisplayModeChanged(NewMode);
     }
+    void OnSourceError(const TSourceError&) override { OpenFailed = true; }
+
+    bool OpenFailed = false;
 
    private:
     const TKyvPlayerEvents& FRaiser;

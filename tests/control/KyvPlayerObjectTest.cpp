@@ -351,6 +351,16 @@ TEST_F(KyvPlayerObject, ALiveStationsEventsReachTheSinks) {
   EXPECT_EQ(Object->Close(), S_OK);
 }
 
+// Pumping without a time limit ends when nothing more can come: here, an open that failed and
+// waits for the host.
+TEST_F(KyvPlayerObject, PumpingWithoutALimitEndsWhenNothingMoreCanCome) {
+  const fs::path missing = Sample().Path().parent_path() / "missing.kyv";
+  ASSERT_EQ(Object->Open(TBstr::FromUtf8(missing.string()).Get()), S_OK);
+  EXPECT_EQ(CoPumpMessages(-1), S_OK);
+  EXPECT_NE(Object->Control().LastSourceError().Code, 0);
+  EXPECT_EQ(Object->Control().Status(), vpOpening);
+}
+
 // A host in plain C scripts the control through the public headers alone.
 TEST(ControlHost, APlainCHostCreatesScriptsAndPumpsTheControl) {
   const TSample& sample = Sample();
