@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "EventSink.h"
 #include "kyv/kyvcom.h"
 #include "kyv/kyvplayer.h"
 #include "kyv/kyvplayerhost.h"
@@ -29,49 +30,11 @@ static int failures = 0;
 #define MAX_STATES 32
 
 typedef struct TSink {
-  IDispatch Base; /* first: the sink is its own IDispatch */
-  ULONG Refs;
+  TEventSink Sink; /* first */
   int States[MAX_STATES];
   int StateCount;
   int Others; /* events with a wrong argument */
 } TSink;
-
-static HRESULT SinkQueryInterface(IDispatch* This, REFIID riid, void** ppv) {
-  if (IsEqualGUID(riid, &IID_IUnknown) || IsEqualGUID(riid, &IID_IDispatch) ||
-      IsEqualGUID(riid, &DIID_IKyvPlayerEvents)) {
-    *ppv = This;
-    This->lpVtbl->AddRef(This);
-    return S_OK;
-  }
-  *ppv = NULL;
-  return E_NOINTERFACE;
-}
-
-static ULONG SinkAddRef(IDispatch* This) {
-  return ++((TSink*)This)->Refs;
-}
-
-static ULONG SinkRelease(IDispatch* This) {
-  return --((TSink*)This)->Refs; /* lives on the host's stack */
-}
-
-static HRESULT SinkGetTypeInfoCount(IDispatch* This, UINT* pctinfo) {
-  (void)This;
-  *pctinfo = 0;
-  return S_OK;
-}
-
-static HRESULT SinkGetTypeInfo(IDispatch* This, UINT i, LCID l, ITypeInfo** pp) {
-  (void)This, (void)i, (void)l;
-  *pp = NULL;
-  return E_NOTIMPL;
-}
-
-static HRESULT SinkGetIDsOfNames(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l,
-                                 DISPID* ids) {
-  (void)This, (void)r, (void)n, (void)c, (void)l, (void)ids;
-  return E_NOTIMPL;
-}
 
 static HRESULT SinkInvoke(IDispatch* This, DISPID member, REFIID riid, LCID lcid, WORD flags,
                           DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
@@ -86,9 +49,7 @@ static HRESULT SinkInvoke(IDispatch* This, DISPID member, REFIID riid, LCID lcid
   return S_OK;
 }
 
-static const IDispatchVtbl kSinkVtbl = {
-    SinkQueryInterface, SinkAddRef,        SinkRelease, SinkGetTypeInfoCount,
-    SinkGetTypeInfo,    SinkGetIDsOfNames, SinkInvoke};
+static const IDispatchVtbl kSinkVtbl = EVENT_SINK_VTBL(SinkInvoke);
 
 static int Saw(const TSink* sink, int state) {
   for (int i = 0; i < sink->StateCount; ++i)
@@ -273,7 +234,8 @@ static void Run(IKyvPlayer* player, const char* sample, int width, int height, i
   if (point == NULL) return;
   TSink sink;
   memset(&sink, 0, sizeof sink);
-  sink.Base.lpVtbl = &kSinkVtbl;
+  sink.Sink.Base.lpVtbl = &kSinkVtbl;
+  sink.Sink.Source = &DIID_IKyvPlayerEvents;
   DWORD cookie = 0;
   CHECK(point->lpVtbl->Advise(point, (IUnknown*)&sink, &cookie) == S_OK);
 
@@ -289,7 +251,7 @@ static void Run(IKyvPlayer* player, const char* sample, int width, int height, i
   CHECK(sink.Others == 0);
 
   CHECK(point->lpVtbl->Unadvise(point, cookie) == S_OK);
-  CHECK(sink.Refs == 0);
+  CHECK(sink.Sink.Refs == 0);
   point->lpVtbl->Release(point);
   host->lpVtbl->Release(host);
 }

@@ -50,8 +50,8 @@ const TSample& Sample() {
   return sample;
 }
 
-// An event sink that records the play states it hears and may run an action on each.
-class TStateSink final : public com::TComObject<IDispatch> {
+// A sink of the control's events: what a sink needs besides Invoke.
+class TSinkBase : public com::TComObject<IDispatch> {
  public:
   HRESULT GetTypeInfoCount(UINT* Count) override {
     *Count = 0;
@@ -62,6 +62,11 @@ class TStateSink final : public com::TComObject<IDispatch> {
     return E_NOTIMPL;
   }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+};
+
+// An event sink that records the play states it hears and may run an action on each.
+class TStateSink final : public TSinkBase {
+ public:
   HRESULT Invoke(DISPID Member, REFIID, LCID, WORD, DISPPARAMS* Params, VARIANT*, EXCEPINFO*,
                  UINT*) override {
     if (Member != DISPID_KYVPLAYEREVENTS_ONPLAYSTATECHANGED || Params->cArgs != 1) return S_OK;
@@ -75,17 +80,8 @@ class TStateSink final : public com::TComObject<IDispatch> {
 };
 
 // An event sink for the live station's events, which arrive on the stream's thread.
-class TLiveSink final : public com::TComObject<IDispatch> {
+class TLiveSink final : public TSinkBase {
  public:
-  HRESULT GetTypeInfoCount(UINT* Count) override {
-    *Count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** Info) override {
-    *Info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID Member, REFIID, LCID, WORD, DISPPARAMS* Params, VARIANT*, EXCEPINFO*,
                  UINT*) override {
     if (Params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
