@@ -1,15 +1,23 @@
-// The component entry points of the control library. DllGetClassObject comes with the control.
+// The component entry points of the control library.
+#include "com/ClassFactory.h"
 #include "com/ComObject.h"
 #include "com/TypeLib.h"
+#include "control/KyvPlayerObject.h"
 #include "control/KyvPlayerTypeLib.h"
 #include "control/Registration.h"
 
 extern "C" {
 
+KYVCOM_API HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 KYVCOM_API HRESULT DllRegisterServer(void);
 KYVCOM_API HRESULT DllUnregisterServer(void);
 KYVCOM_API HRESULT DllCanUnloadNow(void);
 KYVCOM_API HRESULT DllGetTypeLib(ITypeLib** pptlib);
+
+HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+  return kyv::com::GetClassObject<kyv::TKyvPlayerObject>(rclsid, kyv::kClsidKyvPlayerCtrl, riid,
+                                                         ppv);
+}
 
 HRESULT DllRegisterServer(void) {
   try {

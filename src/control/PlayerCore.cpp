@@ -46,7 +46,7 @@ void TPlayerCore::Open(const std::string& Address) {
   FUrl = ResolveAddress(NormalizeAddress(Address), FContainerUrl);
   switch (ChooseReader(FUrl)) {
     case rkLiveTcp:
-      FReader = TThread::Create<TKyvStream>(FContext);
+      FReader = TThread::Create<TKyvStream>(FContext, FStreamEvents);
       FLive = true;
       break;
     case rkMulticastLocal:

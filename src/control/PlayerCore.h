@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "com/ComPtr.h"
 #include "context/PlayContext.h"
 #include "control/WindowPump.h"
 #include "decoder/DecoderCalls.h"
@@ -63,6 +64,10 @@ class TPlayerCore {
   // resolved; empty when there is none.
   void SetContainerUrl(std::string Url) { FContainerUrl = std::move(Url); }
   const std::string& ContainerUrl() const noexcept { return FContainerUrl; }
+  // The host's sink of the live station's events (OnScript, OnIndex, OnStreamSample, OnString),
+  // handed to each live TCP stream opened from now on, which raises them on its own thread.
+  // Null for none.
+  void SetStreamEvents(com::TComPtr<IDispatch> Events) { FStreamEvents = std::move(Events); }
 
   // Closes any source, then starts opening Address and returns at once: spOpening until
   // UM_OPENED makes the play thread (event Opened) or the reader reports a failure (event
@@ -117,6 +122,7 @@ class TPlayerCore {
   TThreadPtr<TPlayThread> FPlayer;
   TEvents FEvents;
   std::string FContainerUrl;
+  com::TComPtr<IDispatch> FStreamEvents;
   std::string FUrl;
   TSourcePhase FPhase = spClosed;
   bool FLive = false;

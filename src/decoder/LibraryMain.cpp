@@ -1,5 +1,20 @@
-// The control library. Its exports come from the static libraries it is linked from; this unit
-// only gives the shared object a translation unit of its own.
+// The control library. Its exports come from the static libraries it is linked from. The
+// decoder's entry points are named here so that an ordinary link keeps them: nothing inside the
+// library may call some of them, and the road above links the decoder too, so it cannot be
+// taken whole.
+#include "decoder/DecoderExports.h"
+
 namespace kyv {
-[[maybe_unused]] static const char kLibraryName[] = "libkyvplayer";
-}
+
+[[gnu::used]] static const void* const kDecoderExports[] = {
+    reinterpret_cast<const void*>(&InitDecoder),
+    reinterpret_cast<const void*>(&UninitDecoder),
+    reinterpret_cast<const void*>(&LockDecoder),
+    reinterpret_cast<const void*>(&UnlockDecoder),
+    reinterpret_cast<const void*>(&UnZipBuffer),
+    reinterpret_cast<const void*>(&UnZipBufferEx),
+    reinterpret_cast<const void*>(&CheckKyvFileHeader),
+    reinterpret_cast<const void*>(&Decompress),
+    reinterpret_cast<const void*>(&KyvDecoderLastError)};
+
+}  // namespace kyv

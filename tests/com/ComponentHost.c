@@ -7,6 +7,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "EventSink.h"
 #include "TestCalc.h"
 
 static int failures = 0;
@@ -22,50 +23,12 @@ static int failures = 0;
 /* ---- An event sink implemented in C ---------------------------------------------------- */
 
 typedef struct TSink {
-  IDispatch Base; /* first: the sink is its own IDispatch */
-  ULONG Refs;
+  TEventSink Sink; /* first */
   int Values[8];
   int ValueCount;
   int Keys;
   int16_t KeyReplacement;
 } TSink;
-
-static HRESULT SinkQueryInterface(IDispatch* This, REFIID riid, void** ppv) {
-  if (IsEqualGUID(riid, &IID_IUnknown) || IsEqualGUID(riid, &IID_IDispatch) ||
-      IsEqualGUID(riid, &DIID_ITestCalcEvents)) {
-    *ppv = This;
-    This->lpVtbl->AddRef(This);
-    return S_OK;
-  }
-  *ppv = NULL;
-  return E_NOINTERFACE;
-}
-
-static ULONG SinkAddRef(IDispatch* This) {
-  return ++((TSink*)This)->Refs;
-}
-
-static ULONG SinkRelease(IDispatch* This) {
-  return --((TSink*)This)->Refs; /* lives on the host's stack */
-}
-
-static HRESULT SinkGetTypeInfoCount(IDispatch* This, UINT* pctinfo) {
-  (void)This;
-  *pctinfo = 0;
-  return S_OK;
-}
-
-static HRESULT SinkGetTypeInfo(IDispatch* This, UINT i, LCID l, ITypeInfo** pp) {
-  (void)This, (void)i, (void)l;
-  *pp = NULL;
-  return E_NOTIMPL;
-}
-
-static HRESULT SinkGetIDsOfNames(IDispatch* This, REFIID r, LPOLESTR* n, UINT c, LCID l,
-                                 DISPID* ids) {
-  (void)This, (void)r, (void)n, (void)c, (void)l, (void)ids;
-  return E_NOTIMPL;
-}
 
 static HRESULT SinkInvoke(IDispatch* This, DISPID member, REFIID riid, LCID lcid, WORD flags,
                           DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr) {
@@ -84,9 +47,7 @@ static HRESULT SinkInvoke(IDispatch* This, DISPID member, REFIID riid, LCID lcid
   return DISP_E_MEMBERNOTFOUND;
 }
 
-static const IDispatchVtbl kSinkVtbl = {
-    SinkQueryInterface, SinkAddRef,        SinkRelease, SinkGetTypeInfoCount,
-    SinkGetTypeInfo,    SinkGetIDsOfNames, SinkInvoke};
+static const IDispatchVtbl kSinkVtbl = EVENT_SINK_VTBL(SinkInvoke);
 
 /* ---- Helpers ------------------------------------------------------------------------------- */
 
@@ -230,7 +191,7 @@ static void ReceiveEvents(ITestCalc* calc) {
   IConnectionPoint* point = NULL;
   CHECK(container->lpVtbl->FindConnectionPoint(container, &DIID_ITestCalcEvents, &point) == S_OK);
   if (point != NULL) {
-    TSink sink = {{&kSinkVtbl}, 0, {0}, 0, 0, 7};
+    TSink sink = {{{&kSinkVtbl}, 0, &DIID_ITestCalcEvents}, {0}, 0, 0, 7};
     DWORD cookie = 0;
     CHECK(point->lpVtbl->Advise(point, (IUnknown*)&sink, &cookie) == S_OK && cookie != 0);
     CHECK(calc->lpVtbl->Fire(calc, 11) == S_OK);
@@ -241,7 +202,7 @@ static void ReceiveEvents(ITestCalc* calc) {
     CHECK(point->lpVtbl->Unadvise(point, cookie) == S_OK);
     CHECK(point->lpVtbl->Unadvise(point, cookie) == CONNECT_E_NOCONNECTION);
     CHECK(calc->lpVtbl->Fire(calc, 13) == S_OK && sink.ValueCount == 2);
-    CHECK(sink.Refs == 0);
+    CHECK(sink.Sink.Refs == 0);
     point->lpVtbl->Release(point);
   }
   container->lpVtbl->Release(container);
