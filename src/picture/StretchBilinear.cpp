@@ -31,7 +31,10 @@ template <typename TAcc, typename TDivider>
 void StretchRows(const uint8_t* Bits, int Stride, int64_t SourceBottom, TDib& Picture,
                  const TRect& Dest, const TStretchScratch::TColumn* Columns, uint32_t First,
                  uint32_t Span, std::vector<TAcc>& Blend, int64_t Dy, TAcc Half,
-                 const TDivider& Divide) {
+                 const TDivider& Divider) {
+  // A local copy: the byte stores below may alias anything reached through a reference, which
+  // would make the compiler reload the divider's constants for every byte.
+  const TDivider Divide = Divider;
   const int count = Dest.Right - Dest.Left;
   if (Blend.size() < Span) Blend.resize(Span);
   TAcc* v = Blend.data();
