@@ -1,24 +1,14 @@
 /* A host written in plain C that knows only the runtime's header and the test interface's:
    it registers the test component, creates it by program identifier, calls it by slot and by
    name, and receives its events through a sink of its own. Exit status 0 when all holds. */
-#include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include "EventSink.h"
+#include "HostCheck.h"
 #include "TestCalc.h"
-
-static int failures = 0;
-
-#define CHECK(condition)                                                      \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      ++failures;                                                             \
-    }                                                                         \
-  } while (0)
 
 /* ---- An event sink implemented in C ---------------------------------------------------- */
 
@@ -217,15 +207,9 @@ int main(int argc, char** argv) {
   if (mkdtemp(folder) == NULL) return 2;
   setenv("KYV_REGISTRY", folder, 1);
 
-  void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  CHECK(library != NULL);
-  if (library == NULL) return 1;
-  LPFNREGISTERSERVER reg = (LPFNREGISTERSERVER)dlsym(library, "DllRegisterServer");
-  LPFNREGISTERSERVER unreg = (LPFNREGISTERSERVER)dlsym(library, "DllUnregisterServer");
-  LPFNCANUNLOADNOW canUnload = (LPFNCANUNLOADNOW)dlsym(library, "DllCanUnloadNow");
-  CHECK(reg != NULL && unreg != NULL && canUnload != NULL);
-  if (reg == NULL || unreg == NULL || canUnload == NULL) return 1;
-  CHECK(reg() == S_OK);
+  TComponentLibrary library;
+  if (!LoadComponent(argv[1], &library)) return 1;
+  CHECK(library.Register() == S_OK);
 
   CLSID clsid;
   ITestCalc* calc = NULL;
@@ -237,17 +221,17 @@ int main(int argc, char** argv) {
   CHECK(CoCreateInstance(&clsid, NULL, CLSCTX_INPROC_SERVER, &IID_ITestCalc, (void**)&calc) ==
         S_OK);
   if (calc != NULL) {
-    CHECK(canUnload() == S_FALSE);
+    CHECK(library.CanUnloadNow() == S_FALSE);
     CallBySlot(calc);
     CallByName(calc);
     ReadFailure(calc);
     ReceiveEvents(calc);
     CHECK(calc->lpVtbl->Release(calc) == 0);
   }
-  CHECK(canUnload() == S_OK);
+  CHECK(library.CanUnloadNow() == S_OK);
   CHECK(CoPumpMessages(0) == S_FALSE); /* no dispatcher registered on this thread */
 
-  CHECK(unreg() == S_OK);
+  CHECK(library.Unregister() == S_OK);
   CHECK(CLSIDFromProgID(u"" TESTCALC_PROGID, &clsid) == CO_E_CLASSSTRING);
   CHECK(CoCreateInstance(&CLSID_TestCalc, NULL, CLSCTX_INPROC_SERVER, &IID_ITestCalc,
                          (void**)&calc) == REGDB_E_CLASSNOTREG);

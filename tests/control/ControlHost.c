@@ -5,25 +5,15 @@
    Usage: LIBRARY FOLDER SAMPLE WIDTH HEIGHT DURATION, FOLDER an empty folder for the registry
    and the cache, SAMPLE a recording in a folder of its own with WIDTH, HEIGHT and DURATION.
    Exit status 0 when all holds. */
-#include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "EventSink.h"
+#include "HostCheck.h"
 #include "kyv/kyvcom.h"
 #include "kyv/kyvplayer.h"
 #include "kyv/kyvplayerhost.h"
-
-static int failures = 0;
-
-#define CHECK(condition)                                                      \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
-      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      ++failures;                                                             \
-    }                                                                         \
-  } while (0)
 
 /* ---- The event sink ---------------------------------------------------------------------- */
 
@@ -267,15 +257,9 @@ int main(int argc, char** argv) {
   snprintf(path, sizeof path, "%s/cache", argv[2]);
   setenv("XDG_CACHE_HOME", path, 1);
 
-  void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  CHECK(library != NULL);
-  if (library == NULL) return 1;
-  LPFNREGISTERSERVER reg = (LPFNREGISTERSERVER)dlsym(library, "DllRegisterServer");
-  LPFNREGISTERSERVER unreg = (LPFNREGISTERSERVER)dlsym(library, "DllUnregisterServer");
-  LPFNCANUNLOADNOW canUnload = (LPFNCANUNLOADNOW)dlsym(library, "DllCanUnloadNow");
-  CHECK(reg != NULL && unreg != NULL && canUnload != NULL);
-  if (reg == NULL || unreg == NULL || canUnload == NULL) return 1;
-  CHECK(reg() == S_OK);
+  TComponentLibrary library;
+  if (!LoadComponent(argv[1], &library)) return 1;
+  CHECK(library.Register() == S_OK);
 
   CHECK(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED) == S_OK);
   CLSID clsid;
@@ -285,14 +269,14 @@ int main(int argc, char** argv) {
   CHECK(CoCreateInstance(&clsid, NULL, CLSCTX_INPROC_SERVER, &IID_IKyvPlayer, (void**)&player) ==
         S_OK);
   if (player != NULL) {
-    CHECK(canUnload() == S_FALSE);
+    CHECK(library.CanUnloadNow() == S_FALSE);
     Run(player, argv[3], atoi(argv[4]), atoi(argv[5]), atoi(argv[6]));
     CHECK(player->lpVtbl->Release(player) == 0);
   }
-  CHECK(canUnload() == S_OK);
+  CHECK(library.CanUnloadNow() == S_OK);
   CHECK(CoPumpMessages(0) == S_FALSE); /* the control took its dispatcher with it */
 
-  CHECK(unreg() == S_OK);
+  CHECK(library.Unregister() == S_OK);
   CoUninitialize();
 
   if (failures == 0) printf("control host: all checks passed\n");
