@@ -96,8 +96,6 @@ void TBackBuffer::ApplyRectangle(const TFrameHeader& Header, const TBitmapImage&
 
 void TBackBuffer::ApplyCursor(const TFrameHeader& Header, const uint8_t* Image, size_t ImageSize) {
   if (Header.DataSize != 0) {
-    if (Image == nullptr || ImageSize == 0)
-      throw EKyvError("Cursor frame at " + std::to_string(Header.Time) + " ms has no image");
     const TBitmapImage image = CheckFrameImage(Header, Image, ImageSize, FDC.Width(), FDC.Height());
     InvalidateCursor();
     FMouse->SetShape(image);
