@@ -46,22 +46,15 @@ void THeadlessPlayer::Close() {
 void THeadlessPlayer::Play(int Speed) {
   TPlayThread* player = FCore.Player();
   if (player == nullptr) throw EKyvError("Play: no source is open");
-  // A live picture starts with the newest frame received, not with the oldest held. The seek
-  // goes first: one made while playing resumes at normal speed.
-  if (IsLive()) player->RequestSeek(Context().Frames.LastTime());
+  // The seek goes first: one made while playing resumes at normal speed.
+  FCore.SeekLiveToNewest();
   player->RequestPlay();
   for (int speed = 1; speed < Speed; speed *= 2) player->RequestFastForward();
 }
 
 void THeadlessPlayer::RaiseSourceError(int Code, bool Opening) {
-  // The reader's reason, when it is the one behind this code.
-  std::string cause;
-  if (const TReadThread* reader = FCore.Reader()) {
-    const TSourceFailure failure = reader->LastFailure();
-    if (failure.Code == Code) cause = failure.Cause;
-  }
   throw EKyvError((Opening ? "cannot open " : "cannot go on playing ") + FCore.Url() + ": " +
-                      DescribeReaderFailure(Code, cause),
+                      DescribeReaderFailure(Code, FCore.FailureCause(Code)),
                   Code);
 }
 

@@ -358,20 +358,11 @@ void TPlayerControl::SourceReady() {
   // The host may have closed or reopened in the event.
   if (FStatus != vpOpened || !FAutoStart) return;
   Play();
-  // A live source plays from the newest frame it has received.
-  TPlayThread* player = FCore.Player();
-  if (FStatus == vpPlaying && player && FCore.IsLive())
-    player->RequestSeek(FCore.Context().Frames.LastTime());
+  if (FStatus == vpPlaying) FCore.SeekLiveToNewest();
 }
 
 void TPlayerControl::SourceError(int Code) {
-  // The reader's reason, when it is the one behind this code, tells a person what to fix.
-  std::string cause;
-  if (const TReadThread* reader = FCore.Reader()) {
-    const TSourceFailure failure = reader->LastFailure();
-    if (failure.Code == Code) cause = failure.Cause;
-  }
-  FLastError = {Code, ReaderErrorText(Code), std::move(cause)};
+  FLastError = {Code, ReaderErrorText(Code), FCore.FailureCause(Code)};
   if (FEvents) FEvents->OnSourceError(FLastError);
   // A failed open announced by UM_OPENED is kept but changes nothing; the host decides.
   if (FCore.LastHandled() == UM_OPENED) return;

@@ -95,6 +95,16 @@ void TPlayerCore::Close() {
   FLive = false;
 }
 
+void TPlayerCore::SeekLiveToNewest() {
+  if (FLive && FPlayer) FPlayer->RequestSeek(FContext.Frames.LastTime());
+}
+
+std::string TPlayerCore::FailureCause(int Code) const {
+  if (!FReader) return {};
+  TSourceFailure failure = FReader->LastFailure();
+  return failure.Code == Code ? std::move(failure.Cause) : std::string();
+}
+
 bool TPlayerCore::Drain(const std::function<bool()>& Until) {
   return FPump.Drain([this](const TMessage& m) { Handle(m); }, Until);
 }

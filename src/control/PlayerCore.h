@@ -90,6 +90,12 @@ class TPlayerCore {
   const std::string& Url() const noexcept { return FUrl; }
   // Whether the source is a live broadcast, which has no end and starts at its newest frame.
   bool IsLive() const noexcept { return FLive; }
+  // A live picture starts with the newest frame received, not with the oldest held; nothing
+  // for a recording or without a play thread.
+  void SeekLiveToNewest();
+  // The reader's reason behind Code, for a person to act on; empty when the reader is gone or
+  // its last failure was another.
+  std::string FailureCause(int Code) const;
   // The recording's header, once the source is ready; zero before, so nothing reads it while a
   // reader may still be writing it.
   TFileHeader Header() const noexcept {

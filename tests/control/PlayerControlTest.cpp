@@ -23,6 +23,7 @@
 #include "platform/Errors.h"
 #include "support/NginxServer.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SmallSample.h"
 #include "support/TempFolder.h"
 #include "writer/SampleRecording.h"
 
@@ -67,13 +68,8 @@ class PlayerControl : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     FRoot = std::make_unique<test::TTempFolder>("kyv_control");
-    TSampleOptions options;
-    options.Width = 160;
-    options.Height = 120;
-    options.Seconds = 4;
-    options.NailInterval = 1000;
     fs::create_directories(FRoot->Path() / "rec");
-    WriteSampleRecording(FRoot->Path() / "rec/sample.kyv", options);
+    WriteSampleRecording(FRoot->Path() / "rec/sample.kyv", test::SmallSample(4, 1000));
   }
   static void TearDownTestSuite() { FRoot.reset(); }
   static std::string Sample() { return (FRoot->Path() / "rec/sample.kyv").string(); }

@@ -14,6 +14,7 @@
 #include "platform/Errors.h"
 #include "platform/Event.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SmallSample.h"
 #include "support/TempFolder.h"
 #include "writer/SampleRecording.h"
 
@@ -56,12 +57,7 @@ class TPlayerCoreTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     FFolder = std::make_unique<test::TTempFolder>("kyv_core");
-    TSampleOptions options;
-    options.Width = 160;
-    options.Height = 120;
-    options.Seconds = 4;
-    options.NailInterval = 0;
-    WriteSampleRecording(FFolder->Path() / "sample.kyv", options);
+    WriteSampleRecording(FFolder->Path() / "sample.kyv", test::SmallSample(4));
   }
   static void TearDownTestSuite() { FFolder.reset(); }
   static std::string Sample() { return (FFolder->Path() / "sample.kyv").string(); }

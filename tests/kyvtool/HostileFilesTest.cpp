@@ -169,7 +169,7 @@ TEST(HostileFiles, RenderFailsAtOnceWhenDamagedTimesMakeTheTargetUnreachable) {
 TEST(HostileFiles, AFileCutWhilePlayingEndsPlayWithTheReason) {
   TTempDir dir;
   const auto path = dir / "cut.kyv";
-  WriteSampleRecording(path, SmallSample());
+  WriteSampleRecording(path, SmallSample(6));
   const uint64_t full = std::filesystem::file_size(path);
   {
     TClockDriver clock(200);
@@ -189,7 +189,7 @@ TEST(HostileFiles, AFileCutWhilePlayingEndsPlayWithTheReason) {
     EXPECT_LE(player.Player().CurrentTime(), player.Context().Frames.LastTime());
     EXPECT_LT(player.Player().CurrentTime(), player.Context().Header.Duration);
   }
-  WriteSampleRecording(path, SmallSample());
+  WriteSampleRecording(path, SmallSample(6));
   TruncateFile(path, full / 2);
   TClockDriver clock(200);
   const TRun run = RunVerbs({"play", path.string()});
@@ -203,7 +203,7 @@ TEST(HostileFiles, AServerThatStartsFailingIsNotHammeredAndGivesTheReason) {
   TTempDir dir;
   // Larger than the stream's first range, so the picture near the end must be asked for after
   // the server has started failing (the play thread reads nothing before it is asked to).
-  TSampleOptions options = SmallSample();
+  TSampleOptions options = SmallSample(6);
   options.Width = 640;
   options.Height = 480;
   options.Seconds = 60;

@@ -81,7 +81,7 @@ TEST(KyvTool, MakeSampleThenInfoAndCheckAsProcesses) {
 TEST(KyvTool, InfoCountsWhatTheSampleWrote) {
   TTempDir dir;
   const auto path = dir / "s.kyv";
-  TSampleOptions options = SmallSample();
+  TSampleOptions options = SmallSample(6);
   options.Version = kKyvVersion100;
   const TSampleSummary summary = WriteSampleRecording(path, options);
   const TRun run = RunVerbs({"info", path.string()});
@@ -111,7 +111,7 @@ class KyvToolDamage : public ::testing::Test {
   void SetUp() override {
     FPath = FDir / "s.kyv";
     WriteSampleRecording(
-        FPath, SmallSample(),
+        FPath, SmallSample(6),
         [&](uint64_t number, const TSampleFrame& frame, uint64_t offset, const TPixels24&) {
           if (frame.Header.Compression == ckZlib && FZlibOffset == 0 && number > 0) {
             FZlibOffset = offset;
@@ -298,7 +298,7 @@ TDib ReadPicture(const std::filesystem::path& path) {
 TEST(KyvTool, RenderInAViewScalesThePicture) {
   TTempDir dir;
   const auto path = dir / "s.kyv";
-  WriteSampleRecording(path, SmallSample());
+  WriteSampleRecording(path, SmallSample(6));
   const std::string at = "2500";
   ASSERT_EQ(RunVerbs({"render", path.string(), "--at", at, "-o", (dir / "a.png").string()}).Status,
             0);

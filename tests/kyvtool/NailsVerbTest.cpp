@@ -3,11 +3,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "Verbs.h"
+#include "ToolRun.h"
 #include "support/NginxServer.h"
 #include "support/TempFolder.h"
 #include "writer/SampleRecording.h"
@@ -18,21 +17,12 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Err;
-};
+using test::TRun;
 
 TRun Nails(const std::vector<std::string>& args) {
   std::vector<std::string> line = {"nails"};
   line.insert(line.end(), args.begin(), args.end());
-  std::ostringstream out, err;
-  TRun run;
-  run.Status = tool::RunTool(line, out, err);
-  run.Out = out.str();
-  run.Err = err.str();
-  return run;
+  return test::RunVerbs(line);
 }
 
 // "seconds<TAB>folder/nails/000N.jpg" for thumbnails every second from 0 to Seconds.
@@ -50,13 +40,8 @@ class NailsVerb : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     FRoot = std::make_unique<test::TTempFolder>("kyv_nails_verb");
-    TSampleOptions options;
-    options.Width = 160;
-    options.Height = 120;
-    options.Seconds = 3;
-    options.NailInterval = 1000;
     fs::create_directories(FRoot->Path() / "rec");
-    WriteSampleRecording(FRoot->Path() / "rec/sample.kyv", options);
+    WriteSampleRecording(FRoot->Path() / "rec/sample.kyv", test::SmallSample(3, 1000));
     fs::create_directories(FRoot->Path() / "bare");
   }
   static void TearDownTestSuite() { FRoot.reset(); }

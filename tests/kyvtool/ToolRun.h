@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Verbs.h"
+#include "support/SmallSample.h"
 #include "writer/SampleRecording.h"
 
 namespace kyv::test {
@@ -24,16 +25,6 @@ inline TRun RunVerbs(const std::vector<std::string>& args) {
   run.Out = out.str();
   run.Err = err.str();
   return run;
-}
-
-// A short, small recording that the tests make quickly.
-inline TSampleOptions SmallSample() {
-  TSampleOptions options;
-  options.Width = 160;
-  options.Height = 120;
-  options.Seconds = 6;
-  options.NailInterval = 0;
-  return options;
 }
 
 }  // namespace kyv::test
