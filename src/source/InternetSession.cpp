@@ -36,19 +36,11 @@ TInternetSession::TInternetSession(std::function<bool()> Cancelled, TInternetTim
     const CURLcode code = curl_easy_setopt(h, option, value);
     if (code != CURLE_OK && failed == CURLE_OK) failed = code;
   };
-  set(CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-  set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
-  set(CURLOPT_FOLLOWLOCATION, 1L);
-  set(CURLOPT_MAXREDIRS, 8L);
-  set(CURLOPT_NOSIGNAL, 1L);
-  set(CURLOPT_USERAGENT, kAgent);
+  if (failed == CURLE_OK) failed = static_cast<CURLcode>(SetTransferOptions(h, kAgent, Timeouts));
   set(CURLOPT_HTTPHEADER, headers);
   set(CURLOPT_NOPROGRESS, 0L);
   set(CURLOPT_XFERINFOFUNCTION, &OnProgress);
   set(CURLOPT_XFERINFODATA, static_cast<const TInternetSession*>(this));
-  set(CURLOPT_CONNECTTIMEOUT_MS, Timeouts.ConnectMs);
-  set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-  set(CURLOPT_LOW_SPEED_TIME, Timeouts.StallSeconds);
   if (failed != CURLE_OK) {
     curl_easy_cleanup(h);
     return;

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "source/TransferOptions.h"
+
 namespace kyv {
 
 // The "internet handle" of a download thread: one libcurl easy handle (it keeps connections to a
@@ -10,12 +12,6 @@ namespace kyv {
 // least once a second, also while a server sends nothing.
 //
 // Threads: made, used and freed by one thread; Cancelled is called on that thread.
-// Time limits of each transfer of a session.
-struct TInternetTimeouts {
-  long ConnectMs = 10000;  // a connection not made within this fails
-  long StallSeconds = 15;  // a server that sends nothing for this long fails the transfer
-};
-
 class TInternetSession {
  public:
   // Cancelled: true ends the running transfer within about a second (may be empty).

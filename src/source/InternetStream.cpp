@@ -12,6 +12,7 @@
 #include "decoder/ReaderErrors.h"
 #include "log/Log.h"
 #include "platform/Errors.h"
+#include "source/TransferOptions.h"
 #include "source/UrlEscape.h"
 #include "store/FramesBuffer.h"
 
@@ -348,18 +349,12 @@ bool TInternetStream::Connect() {
   t.Headers[1].next = nullptr;
 
   CURL* h = t.Handle;
-  CURLcode failed = CURLE_OK;
+  CURLcode failed = static_cast<CURLcode>(SetTransferOptions(h, kAgent, FTimeouts));
   auto set = [&](CURLoption option, auto value) {
     const CURLcode code = curl_easy_setopt(h, option, value);
     if (code != CURLE_OK && failed == CURLE_OK) failed = code;
   };
   set(CURLOPT_URL, FRequestUrl.c_str());
-  set(CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-  set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
-  set(CURLOPT_FOLLOWLOCATION, 1L);
-  set(CURLOPT_MAXREDIRS, 8L);
-  set(CURLOPT_NOSIGNAL, 1L);
-  set(CURLOPT_USERAGENT, kAgent);
   set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   if (!FFtp) set(CURLOPT_HTTPHEADER, &t.Headers[0]);
   set(CURLOPT_BUFFERSIZE, kReceiveBufferSize);
@@ -368,9 +363,6 @@ bool TInternetStream::Connect() {
   set(CURLOPT_HEADERDATA, &t);
   set(CURLOPT_WRITEFUNCTION, &TTransfer::OnBody);
   set(CURLOPT_WRITEDATA, &t);
-  set(CURLOPT_CONNECTTIMEOUT_MS, FTimeouts.ConnectMs);
-  set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-  set(CURLOPT_LOW_SPEED_TIME, FTimeouts.StallSeconds);
   if (failed != CURLE_OK) {
     GlobalLog().AddLine("InternetSetOption Error: " + std::to_string(static_cast<int>(failed)));
     t.Close();

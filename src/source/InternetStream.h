@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "source/Stream.h"
+#include "source/TransferOptions.h"
 
 namespace kyv {
 
@@ -44,10 +45,7 @@ class TInternetStream : public TStream {
 
   // Time limits of each request. A server that sends nothing for StallSeconds ends the request
   // as a failure; so does a connection not made within ConnectMs.
-  struct TTimeouts {
-    long ConnectMs = 10000;
-    long StallSeconds = 15;
-  };
+  using TTimeouts = TInternetTimeouts;
 
   // No network traffic yet. Url is in the locale's code set; raises EKyvError with code
   // reInvalidUrl when it is empty or cannot be split into host, port and path.

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "source/TransferOptions.h"
+
 namespace kyv {
 
 // When a source that delivered nothing is asked again: the first retry after FirstMs, each
@@ -13,7 +15,8 @@ class TRetryBackoff {
   static constexpr uint32_t kFirstMs = 300;
   static constexpr uint32_t kMaxMs = 5000;
   // The same as the web stream's own stall limit.
-  static constexpr uint32_t kStallLimitMs = 15000;
+  static constexpr uint32_t kStallLimitMs =
+      static_cast<uint32_t>(TInternetTimeouts{}.StallSeconds * 1000);
 
   explicit TRetryBackoff(uint32_t FirstMs = kFirstMs, uint32_t MaxMs = kMaxMs,
                          uint32_t StallLimitMs = kStallLimitMs)
