@@ -24,6 +24,10 @@ struct IKyvPlayerHost : IUnknown {
      it learnt of the cause ("" when nothing more). Kept after Close. The caller frees the
      texts; any out pointer may be null. */
   virtual HRESULT GetLastSourceError(int32_t* Code, BSTR* Text, BSTR* Cause) = 0;
+  /* The control's window as the toolkit's widget (a QWidget*), for a host built with the same
+     toolkit to place in its own window; not a reference: valid while the control lives. Null
+     and E_NOTIMPL when the control has no toolkit window. */
+  virtual HRESULT GetWidget(void** Widget) = 0;
 
  protected:
   ~IKyvPlayerHost() = default;
@@ -39,6 +43,7 @@ typedef struct IKyvPlayerHostVtbl {
   HRESULT (*get_ContainerUrl)(struct IKyvPlayerHost* This, BSTR* Url);
   HRESULT (*GetLastSourceError)
   (struct IKyvPlayerHost* This, int32_t* Code, BSTR* Text, BSTR* Cause);
+  HRESULT (*GetWidget)(struct IKyvPlayerHost* This, void** Widget);
 } IKyvPlayerHostVtbl;
 typedef struct IKyvPlayerHost {
   const IKyvPlayerHostVtbl* lpVtbl;

@@ -587,4 +587,10 @@ HRESULT TKyvPlayerObject::GetLastSourceError(int32_t* Code, BSTR* Text, BSTR* Ca
   });
 }
 
+HRESULT TKyvPlayerObject::GetWidget(void** Widget) {
+  if (Widget == nullptr) return E_POINTER;
+  *Widget = nullptr;
+  return E_NOTIMPL;
+}
+
 }  // namespace kyv

@@ -155,6 +155,7 @@ class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPoi
   HRESULT put_ContainerUrl(BSTR Url) override;
   HRESULT get_ContainerUrl(BSTR* Url) override;
   HRESULT GetLastSourceError(int32_t* Code, BSTR* Text, BSTR* Cause) override;
+  HRESULT GetWidget(void** Widget) override;
 
  private:
   // The control's events to the host's sinks. It also notes whether the open under way has
