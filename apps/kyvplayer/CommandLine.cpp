@@ -9,11 +9,9 @@ namespace {
 
 // The toolkit's options that take a value.
 constexpr const char* kToolkitOptionsWithValue[] = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin",      "-display",
-    "-style",    "-stylesheet",         "-qwindowgeometry", "-qwindowtitle", "-qwindowicon",
-    "-session"};
-constexpr const char* kToolkitFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb",
-                                         "-sync"};
+    "-platform",   "-platformpluginpath", "-platformtheme", "-plugin",      "-display", "-style",
+    "-stylesheet", "-qwindowgeometry",    "-qwindowtitle",  "-qwindowicon", "-session"};
+constexpr const char* kToolkitFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
 
 bool IsOneOf(const std::string& Arg, const auto& Names) {
   for (const char* name : Names)
@@ -45,8 +43,7 @@ TPlayerOptions ParseCommandLine(const std::vector<std::string>& Args) {
   bool optionsEnded = false;
   const auto setAddress = [&](const std::string& Text) {
     if (!options.Address.empty())
-      throw EUsageError("one address at a time: \"" + options.Address + "\" and \"" + Text +
-                        "\"");
+      throw EUsageError("one address at a time: \"" + options.Address + "\" and \"" + Text + "\"");
     if (Text.empty()) throw EUsageError("the address is empty");
     options.Address = Text;
   };

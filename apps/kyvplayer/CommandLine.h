@@ -11,13 +11,13 @@ namespace kyv::player {
 
 // What the command line asks of the player.
 struct TPlayerOptions {
-  std::string Address;                  // a file or address to open; "" for none
-  std::optional<int32_t> At;            // start position in ms
-  bool Paused = false;                  // open without playing
-  std::optional<TDisplayMode> Mode;     // display mode
-  std::string Screenshot;               // PNG to write, then quit; "" for none
-  std::optional<int32_t> After;         // screenshot this long after the start instead of after
-                                        // the first picture
+  std::string Address;               // a file or address to open; "" for none
+  std::optional<int32_t> At;         // start position in ms
+  bool Paused = false;               // open without playing
+  std::optional<TDisplayMode> Mode;  // display mode
+  std::string Screenshot;            // PNG to write, then quit; "" for none
+  std::optional<int32_t> After;      // screenshot this long after the start instead of after
+                                     // the first picture
   bool Help = false;
   bool Version = false;
 };

@@ -48,8 +48,8 @@ void RegisterLibrary(const std::filesystem::path& Path) {
   if (entry == nullptr) throw EControlError(Path.string() + " is not the control library");
   const HRESULT result = entry();
   if (FAILED(result))
-    throw EControlError("registering " + Path.string() + " failed (HRESULT " +
-                        HexResult(result) + ")");
+    throw EControlError("registering " + Path.string() + " failed (HRESULT " + HexResult(result) +
+                        ")");
 }
 
 std::string ErrorDescription() {
@@ -155,11 +155,21 @@ void TControlLink::Open(const std::string& Address) {
   Check(FPlayer->Open(text.Get()), ("cannot open " + Address).c_str());
 }
 
-void TControlLink::Close() { Check(FPlayer->Close(), "Close"); }
-void TControlLink::Play() { Check(FPlayer->Play(), "Play"); }
-void TControlLink::Pause() { Check(FPlayer->Pause(), "Pause"); }
-void TControlLink::Stop() { Check(FPlayer->Stop(), "Stop"); }
-void TControlLink::FastForward() { Check(FPlayer->FastForward(), "FastForward"); }
+void TControlLink::Close() {
+  Check(FPlayer->Close(), "Close");
+}
+void TControlLink::Play() {
+  Check(FPlayer->Play(), "Play");
+}
+void TControlLink::Pause() {
+  Check(FPlayer->Pause(), "Pause");
+}
+void TControlLink::Stop() {
+  Check(FPlayer->Stop(), "Stop");
+}
+void TControlLink::FastForward() {
+  Check(FPlayer->FastForward(), "FastForward");
+}
 
 TStatus TControlLink::Status() const {
   TStatus value = vpClosed;

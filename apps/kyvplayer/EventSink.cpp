@@ -27,7 +27,9 @@ HRESULT TEventSink::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
   return E_NOTIMPL;
 }
 
-HRESULT TEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT TEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+  return E_NOTIMPL;
+}
 
 HRESULT TEventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,
                            VARIANT*, EXCEPINFO*, UINT*) {

@@ -25,22 +25,40 @@ QVariantMap TMprisPlayer::Metadata() const {
   return map;
 }
 
-qlonglong TMprisPlayer::Position() const { return qlonglong{FWindow.Position()} * 1000; }
+qlonglong TMprisPlayer::Position() const {
+  return qlonglong{FWindow.Position()} * 1000;
+}
 
-bool TMprisPlayer::CanPlay() const { return !FWindow.Address().isEmpty(); }
-bool TMprisPlayer::CanPause() const { return FWindow.Status() != vpClosed; }
-bool TMprisPlayer::CanSeek() const { return FWindow.Duration() > 0; }
+bool TMprisPlayer::CanPlay() const {
+  return !FWindow.Address().isEmpty();
+}
+bool TMprisPlayer::CanPause() const {
+  return FWindow.Status() != vpClosed;
+}
+bool TMprisPlayer::CanSeek() const {
+  return FWindow.Duration() > 0;
+}
 
 QDBusObjectPath TMprisPlayer::TrackId() const {
   return QDBusObjectPath(QString("/org/kyvplayer/track/%1").arg(FTrack));
 }
 
-void TMprisPlayer::Pause() { FWindow.Pause(); }
-void TMprisPlayer::PlayPause() { FWindow.PlayPause(); }
-void TMprisPlayer::Stop() { FWindow.Stop(); }
-void TMprisPlayer::Play() { FWindow.Play(); }
+void TMprisPlayer::Pause() {
+  FWindow.Pause();
+}
+void TMprisPlayer::PlayPause() {
+  FWindow.PlayPause();
+}
+void TMprisPlayer::Stop() {
+  FWindow.Stop();
+}
+void TMprisPlayer::Play() {
+  FWindow.Play();
+}
 
-void TMprisPlayer::Seek(qlonglong Offset) { FWindow.SeekBy(Offset / 1000); }
+void TMprisPlayer::Seek(qlonglong Offset) {
+  FWindow.SeekBy(Offset / 1000);
+}
 
 void TMprisPlayer::SetPosition(const QDBusObjectPath& Track, qlonglong Position) {
   // A position for another track is stale: the interface asks to ignore it.

@@ -13,6 +13,8 @@ void TMprisRoot::Raise() {
   FWindow.activateWindow();
 }
 
-void TMprisRoot::Quit() { FWindow.close(); }
+void TMprisRoot::Quit() {
+  FWindow.close();
+}
 
 }  // namespace kyv::player

@@ -23,7 +23,9 @@ constexpr int kWatchMs = 250;
 constexpr int kPumpMs = 10;
 constexpr char kGeometryKey[] = "window/geometry";
 
-bool IsReconnectCode(int32_t Code) { return Code == 3 || Code == 4 || Code == 7 || Code == 15; }
+bool IsReconnectCode(int32_t Code) {
+  return Code == 3 || Code == 4 || Code == 7 || Code == 15;
+}
 
 bool IsOpen(TStatus Status) {
   return Status == vpOpened || Status == vpPlaying || Status == vpPaused || Status == vpStopped ||
@@ -49,10 +51,10 @@ TPlayerWindow::TPlayerWindow(TControlLink& Link, QSettings& Settings, QWidget* P
   FStatusText->setObjectName("statusText");
   statusBar()->addWidget(FStatusText, 1);
 
-  FSink = com::MakeCom<TEventSink>(TEventSink::TListener{
-      [this](TStatus NewState) { PlayStateChanged(NewState); },
-      [this](TDisplayMode NewMode) { DisplayModeChanged(NewMode); },
-      [this](int32_t Seconds) { SeekTo(int64_t{Seconds} * 1000); }});
+  FSink = com::MakeCom<TEventSink>(
+      TEventSink::TListener{[this](TStatus NewState) { PlayStateChanged(NewState); },
+                            [this](TDisplayMode NewMode) { DisplayModeChanged(NewMode); },
+                            [this](int32_t Seconds) { SeekTo(int64_t{Seconds} * 1000); }});
   Command([&] { FLink.Advise(FSink.Get()); });
   Command([&] { DisplayModeChanged(FLink.DisplayMode()); });
 
@@ -114,11 +116,10 @@ void TPlayerWindow::MakeMenus() {
   file->addAction(ActionOf(TPlayerAction::Quit));
 
   QMenu* play = menuBar()->addMenu("&Play");
-  for (TPlayerAction action : {TPlayerAction::PlayPause, TPlayerAction::Stop,
-                               TPlayerAction::FastForward, TPlayerAction::Forward,
-                               TPlayerAction::Back, TPlayerAction::ForwardLong,
-                               TPlayerAction::BackLong, TPlayerAction::ToStart,
-                               TPlayerAction::ToEnd})
+  for (TPlayerAction action :
+       {TPlayerAction::PlayPause, TPlayerAction::Stop, TPlayerAction::FastForward,
+        TPlayerAction::Forward, TPlayerAction::Back, TPlayerAction::ForwardLong,
+        TPlayerAction::BackLong, TPlayerAction::ToStart, TPlayerAction::ToEnd})
     play->addAction(ActionOf(action));
 
   QMenu* view = menuBar()->addMenu("&View");
@@ -165,11 +166,11 @@ void TPlayerWindow::Command(F&& Call) {
 void TPlayerWindow::Start(const TPlayerOptions& Options) {
   if (Options.Mode) SetDisplayMode(*Options.Mode);
   if (Options.Address.empty()) return;
-  if (Options.At || Options.Paused) {
-    Command([&] { FLink.SetAutoStart(false); });
-    FPendingStart = TPendingStart{Options.At, Options.Paused};
-  }
+  const bool asked = Options.At || Options.Paused;
+  if (asked) Command([&] { FLink.SetAutoStart(false); });
   OpenAddress(QString::fromStdString(Options.Address));
+  // The source is announced ready by a later message, never inside Open.
+  if (asked) FPendingStart = TPendingStart{Options.At, Options.Paused};
 }
 
 void TPlayerWindow::Perform(TPlayerAction Action) {
@@ -192,8 +193,8 @@ void TPlayerWindow::Perform(TPlayerAction Action) {
       break;
     case TPlayerAction::FastForward: {
       if (!IsOpen(FStatus)) break;
-      const int speed = FStatus == vpPlaying || FStatus == vpScanForward ? std::min(FSpeed * 2, 32)
-                                                                         : 2;
+      const int speed =
+          FStatus == vpPlaying || FStatus == vpScanForward ? std::min(FSpeed * 2, 32) : 2;
       Command([&] { FLink.FastForward(); });
       if (FStatus == vpScanForward) FSpeed = speed;
       FBar->SetSpeed(FSpeed);
@@ -241,7 +242,10 @@ void TPlayerWindow::Perform(TPlayerAction Action) {
 void TPlayerWindow::OpenAddress(const QString& Address) {
   const QString address = Address.trimmed();
   if (address.isEmpty()) return;
-  if (address != FAddress) FPendingStart.reset();
+  if (FPendingStart) {
+    FPendingStart.reset();
+    Command([&] { FLink.SetAutoStart(true); });
+  }
   FAddress = address;
   FFailure.clear();
   FPlayedOnce = false;
@@ -291,7 +295,9 @@ void TPlayerWindow::SeekTo(int64_t Milliseconds) {
   emit Seeked(static_cast<int32_t>(target));
 }
 
-void TPlayerWindow::SeekBy(int64_t Milliseconds) { SeekTo(int64_t{Position()} + Milliseconds); }
+void TPlayerWindow::SeekBy(int64_t Milliseconds) {
+  SeekTo(int64_t{Position()} + Milliseconds);
+}
 
 int32_t TPlayerWindow::Position() const {
   try {
@@ -477,8 +483,7 @@ void TPlayerWindow::ShowState() {
     text = FStatus == vpOpening ? "Trying again: " + FFailure : FFailure;
   else
     text = QString::fromStdString(StateText(FStatus));
-  if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed)
-    text += "  " + FAddress;
+  if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed) text += "  " + FAddress;
   FStatusText->setText(text);
 }
 

@@ -16,7 +16,7 @@ std::vector<TShortcut> MakeTable() {
       {A::Quit, "&Quit", {K(Qt::CTRL | Qt::Key_Q)}},
       {A::PlayPause, "&Play/Pause", {K(Qt::Key_Space), K(Qt::Key_MediaTogglePlayPause)}},
       {A::Stop, "&Stop", {K(Qt::Key_S), K(Qt::Key_MediaStop)}},
-      {A::FastForward, "&Fast forward", {K(Qt::Key_Plus), K(Qt::KeypadModifier | Qt::Key_Plus)}},
+      {A::FastForward, "&Fast forward", {K(Qt::Key_Plus)}},
       {A::Forward, "Forward 5 s", {K(Qt::Key_Right)}},
       {A::Back, "Back 5 s", {K(Qt::Key_Left)}},
       {A::ForwardLong, "Forward 30 s", {K(Qt::SHIFT | Qt::Key_Right)}},

@@ -21,8 +21,8 @@ QToolButton* ButtonFor(QAction* Action, QWidget* Parent) {
 
 }  // namespace
 
-TTransportBar::TTransportBar(QAction* Open, QAction* PlayPause, QAction* Stop,
-                             QAction* FastForward, QWidget* Parent)
+TTransportBar::TTransportBar(QAction* Open, QAction* PlayPause, QAction* Stop, QAction* FastForward,
+                             QWidget* Parent)
     : QWidget(Parent),
       FSlider(new QSlider(Qt::Horizontal, this)),
       FSpeed(new QLabel(this)),
