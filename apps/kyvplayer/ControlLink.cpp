@@ -120,8 +120,8 @@ std::vector<std::filesystem::path> TControlLink::LibraryCandidates() {
   if (!error) {
     const std::filesystem::path folder = program.parent_path();
     candidates.push_back(folder / kLibraryName);
-    candidates.push_back(folder / ".." / KYV_INSTALL_LIBDIR / kLibraryName);
-    candidates.push_back(folder / ".." / "lib" / kLibraryName);
+    candidates.push_back((folder / ".." / KYV_INSTALL_LIBDIR / kLibraryName).lexically_normal());
+    candidates.push_back((folder / ".." / "lib" / kLibraryName).lexically_normal());
   }
   candidates.emplace_back(KYVPLAYER_BUILD_PATH);
   return candidates;

@@ -248,6 +248,7 @@ void TPlayerWindow::OpenAddress(const QString& Address) {
   }
   FAddress = address;
   FFailure.clear();
+  FReconnecting = false;
   FPlayedOnce = false;
   FDuration = 0;
   FBar->SetDuration(0);
@@ -380,6 +381,7 @@ void TPlayerWindow::PlayStateChanged(TStatus NewState) {
   FStatus = NewState;
   switch (NewState) {
     case vpOpened:
+      FReconnecting = false;
       Command([&] { FDuration = FLink.Duration(); });
       FBar->SetDuration(FDuration);
       emit MetadataChanged();
@@ -459,7 +461,8 @@ bool TPlayerWindow::CheckFailure(bool Opening) {
   std::string text = FailureText(FAddress.toStdString(), failure, Opening);
   bool reconnecting = false;
   Command([&] { reconnecting = FStatus == vpClosed && FLink.AutoConnect(); });
-  if (reconnecting && IsReconnectCode(failure.Code)) text += "; reconnecting in 3 s";
+  FReconnecting = reconnecting && IsReconnectCode(failure.Code);
+  if (FReconnecting) text += "; reconnecting in 3 s";
   ShowFailure(QString::fromStdString(text));
   return true;
 }
@@ -480,7 +483,7 @@ void TPlayerWindow::ShowFailure(const QString& Text) {
 void TPlayerWindow::ShowState() {
   QString text;
   if (!FFailure.isEmpty() && (FStatus == vpClosed || FStatus == vpOpening))
-    text = FStatus == vpOpening ? "Trying again: " + FFailure : FFailure;
+    text = FStatus == vpOpening && FReconnecting ? "Trying again: " + FFailure : FFailure;
   else
     text = QString::fromStdString(StateText(FStatus));
   if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed) text += "  " + FAddress;

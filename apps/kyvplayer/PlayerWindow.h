@@ -127,6 +127,8 @@ class TPlayerWindow : public QMainWindow {
   // Set while the window itself closes or reopens: a close it did not ask for is a failure.
   bool FClosing = false;
   bool FPlayedOnce = false;
+  // The control closed after a failure it reopens by itself.
+  bool FReconnecting = false;
   TSourceFailure FKnownFailure;
   // What the command line asks once the source is ready.
   struct TPendingStart {
