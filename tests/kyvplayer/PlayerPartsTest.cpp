@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QTest>
 #include <cstdlib>
 #include <map>
@@ -204,6 +206,28 @@ TEST_F(PlayerWindowTest, DisplayModeKeysReachTheControl) {
           ->isChecked();
     }));
   }
+}
+
+TEST_F(PlayerWindowTest, DroppedFilePlaysAndIsRemembered) {
+  const auto sample = FFolder / "dropped.kyv";
+  WriteSampleRecording(sample, test::SmallSample(1));
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(sample.string()))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(FWindow.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(FWindow.get(), &drop);
+
+  EXPECT_EQ(FWindow->Address().toStdString(), sample.string());
+  ASSERT_TRUE(WaitFor([&] { return FWindow->Status() == vpPlaying; })) << FWindow->Status();
+  EXPECT_EQ(FWindow->Duration(), 1000);
+  EXPECT_EQ(FWindow->windowTitle(), "dropped.kyv - KyvPlayer");
+  EXPECT_EQ(TRecentFiles(FSettings).Items().value(0).toStdString(), sample.string());
+  // The recording plays to its end, where the control stops and rewinds.
+  ASSERT_TRUE(WaitFor([&] { return FWindow->Status() == vpStopped; }));
+  EXPECT_EQ(FWindow->Position(), 0);
+  EXPECT_TRUE(FWindow->Failure().isEmpty());
 }
 
 TEST_F(PlayerWindowTest, RefusingStationGivesItsReasonOnTheStatusLine) {
