@@ -113,6 +113,48 @@ TEST(RecentFiles, NewestFirstOnceWithinTheLimitAndKept) {
   EXPECT_TRUE(TRecentFiles(settings).Items().isEmpty());
 }
 
+// ---- The link to the control ----
+
+TEST(ControlLink, RegistersTheLibraryOnlyWhenTheClassIsNotThere) {
+  TTempFolder folder("kyvplayer_link");
+  setenv("KYV_REGISTRY", (folder / "registry").c_str(), 1);
+  setenv("KYV_CACHE_DIR", (folder / "cache").c_str(), 1);
+  setenv("KYV_LOG_DIR", (folder / "log").c_str(), 1);
+  const std::string note = "kyvplayer: registered the player control ";
+  const auto library = std::filesystem::path(KYVPLAYER_LIBRARY);
+
+  // Nothing registered, and no library where the player looks: it says what is missing.
+  std::ostringstream none;
+  try {
+    TControlLink link(none, {folder / "libkyvplayer.so"});
+    ADD_FAILURE() << "a control without a library";
+  } catch (const EControlError& e) {
+    EXPECT_NE(std::string(e.what()).find("no control library was found"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(none.str(), "");
+
+  // The first library that exists is registered, once.
+  std::ostringstream first, second;
+  { TControlLink link(first, {folder / "libkyvplayer.so", library}); }
+  EXPECT_EQ(first.str(), note + library.string() + "\n");
+  { TControlLink link(second, {library}); }
+  EXPECT_EQ(second.str(), "");
+
+  // A registration whose library has gone is made again.
+  char16_t clsid[40];
+  ASSERT_EQ(StringFromGUID2(CLSID_KyvPlayerCtrl, clsid, 40), 39);
+  std::string key = "CLSID\\";
+  for (char16_t unit : std::u16string_view(clsid)) key += static_cast<char>(unit);
+  ASSERT_EQ(KyvRegSetValue((key + "\\InprocServer32").c_str(), "",
+                           (folder / "gone" / "libkyvplayer.so").c_str()),
+            S_OK);
+  std::ostringstream again;
+  TControlLink link(again, {library});
+  EXPECT_EQ(again.str(), note + library.string() + "\n");
+  EXPECT_EQ(link.Status(), vpClosed);
+}
+
 // ---- The window over a real control ----
 
 // A control made through the runtime with a registry of the test's own.
@@ -228,6 +270,67 @@ TEST_F(PlayerWindowTest, DroppedFilePlaysAndIsRemembered) {
   ASSERT_TRUE(WaitFor([&] { return FWindow->Status() == vpStopped; }));
   EXPECT_EQ(FWindow->Position(), 0);
   EXPECT_TRUE(FWindow->Failure().isEmpty());
+}
+
+TEST_F(PlayerWindowTest, SeekKeysMoveThePositionWithinTheRecording) {
+  const auto sample = FFolder / "seek.kyv";
+  WriteSampleRecording(sample, test::SmallSample(40));
+  TPlayerOptions options;
+  options.Address = sample.string();
+  options.At = 12000;
+  options.Paused = true;
+  FWindow->Start(options);
+  ASSERT_TRUE(WaitFor([&] { return !FWindow->Starting() && FLink->Position() == 12000; }))
+      << FLink->Position();
+  EXPECT_EQ(FWindow->Status(), vpOpened);
+  // Each key from where the one before left the position; the ends bound it.
+  const std::vector<std::tuple<Qt::Key, Qt::KeyboardModifiers, int32_t>> steps = {
+      {Qt::Key_Right, Qt::NoModifier, 17000},    {Qt::Key_Left, Qt::NoModifier, 12000},
+      {Qt::Key_Right, Qt::ShiftModifier, 40000}, {Qt::Key_Left, Qt::ShiftModifier, 10000},
+      {Qt::Key_Left, Qt::ShiftModifier, 0},      {Qt::Key_End, Qt::NoModifier, 40000},
+      {Qt::Key_Home, Qt::NoModifier, 0}};
+  for (const auto& [key, modifiers, expected] : steps) {
+    QTest::keyClick(FWindow.get(), key, modifiers);
+    EXPECT_TRUE(WaitFor([&] { return FLink->Position() == expected; }))
+        << QKeySequence(key | modifiers).toString().toStdString() << ": " << FLink->Position();
+  }
+  EXPECT_EQ(FWindow->Status(), vpOpened);
+
+  // Fast forward doubles the speed each time, and Space pauses and plays at 1x.
+  QTest::keyClick(FWindow.get(), Qt::Key_Plus);
+  QTest::keyClick(FWindow.get(), Qt::Key_Plus);
+  EXPECT_EQ(FWindow->Status(), vpScanForward);
+  auto* speed = FWindow->findChild<QLabel*>("speed");
+  ASSERT_NE(speed, nullptr);
+  EXPECT_EQ(speed->text(), "4x");
+  QTest::keyClick(FWindow.get(), Qt::Key_Space);
+  EXPECT_EQ(FWindow->Status(), vpPaused);
+  QTest::keyClick(FWindow.get(), Qt::Key_Space);
+  EXPECT_EQ(FWindow->Status(), vpPlaying);
+  EXPECT_TRUE(speed->isHidden());
+  QTest::keyClick(FWindow.get(), Qt::Key_S);
+  EXPECT_EQ(FWindow->Status(), vpStopped);
+}
+
+TEST_F(PlayerWindowTest, FailedOpensSayWhy) {
+  // Refused at once: the description cannot be fetched.
+  const QString sms = "http://127.0.0.1:1/live.sms";
+  FWindow->OpenAddress(sms);
+  EXPECT_EQ(FWindow->Failure(), "cannot open " + sms + ": Fail to download file: " + sms);
+  EXPECT_EQ(FWindow->Status(), vpClosed);
+  EXPECT_EQ(FWindow->StatusLine(), FWindow->Failure());
+
+  // Refused later by the reader: the control waits in "opening", the window still tells why.
+  const QString missing = QString::fromStdString((FFolder / "missing.kyv").string());
+  FWindow->OpenAddress(missing);
+  EXPECT_TRUE(FWindow->Failure().isEmpty());
+  ASSERT_TRUE(WaitFor([&] { return !FWindow->Failure().isEmpty(); }));
+  EXPECT_TRUE(FWindow->Failure().startsWith("cannot open " + missing + ": error "))
+      << FWindow->Failure().toStdString();
+  EXPECT_TRUE(FWindow->Failure().endsWith("No such file or directory"))
+      << FWindow->Failure().toStdString();
+  EXPECT_EQ(FWindow->Status(), vpOpening);
+  EXPECT_EQ(FWindow->StatusLine(), FWindow->Failure());
 }
 
 TEST_F(PlayerWindowTest, RefusingStationGivesItsReasonOnTheStatusLine) {
