@@ -20,8 +20,9 @@ QVariantMap TMprisPlayer::Metadata() const {
   map["mpris:trackid"] = QVariant::fromValue(TrackId());
   map["mpris:length"] = qlonglong{FWindow.Duration()} * 1000;
   map["xesam:title"] = QString::fromStdString(TitleOf(FWindow.Address().toStdString()));
-  const QUrl url = QUrl::fromUserInput(FWindow.Address(), QString(), QUrl::AssumeLocalFile);
-  map["xesam:url"] = url.isValid() ? url.toString() : FWindow.Address();
+  const QString address = FWindow.Address();
+  map["xesam:url"] =
+      address.startsWith('/') ? QUrl::fromLocalFile(address).toString(QUrl::FullyEncoded) : address;
   return map;
 }
 

@@ -5,11 +5,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <iostream>
 
@@ -30,6 +32,16 @@ bool IsReconnectCode(int32_t Code) {
 bool IsOpen(TStatus Status) {
   return Status == vpOpened || Status == vpPlaying || Status == vpPaused || Status == vpStopped ||
          Status == vpScanForward;
+}
+
+// A desktop's file:// address and a name relative to the working folder become a full path, so
+// that the title, the recent list and the media interface name the file wherever they are read.
+QString PlainAddress(const QString& Address) {
+  const QString address = Address.trimmed();
+  if (address.startsWith("file:", Qt::CaseInsensitive)) return QUrl(address).toLocalFile();
+  if (!address.isEmpty() && !address.contains("://") && QFileInfo(address).isRelative())
+    return QFileInfo(address).absoluteFilePath();
+  return address;
 }
 
 }  // namespace
@@ -240,7 +252,7 @@ void TPlayerWindow::Perform(TPlayerAction Action) {
 }
 
 void TPlayerWindow::OpenAddress(const QString& Address) {
-  const QString address = Address.trimmed();
+  const QString address = PlainAddress(Address);
   if (address.isEmpty()) return;
   if (FPendingStart) {
     FPendingStart.reset();
