@@ -296,6 +296,17 @@ TEST_F(PlayerWindowTest, SeekKeysMoveThePositionWithinTheRecording) {
   }
   EXPECT_EQ(FWindow->Status(), vpOpened);
 
+  // The slider over the length: a page click beside the handle seeks, and the clock follows.
+  auto* clock = FWindow->findChild<QLabel*>("clock");
+  auto* slider = FWindow->findChild<QSlider*>();
+  ASSERT_NE(clock, nullptr);
+  ASSERT_NE(slider, nullptr);
+  EXPECT_EQ(clock->text(), "00:00:00 / 00:00:40");
+  EXPECT_EQ(slider->maximum(), 40000);
+  slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_TRUE(WaitFor([&] { return FLink->Position() == 30000; })) << FLink->Position();
+  EXPECT_EQ(clock->text(), "00:00:30 / 00:00:40");
+
   // Fast forward doubles the speed each time, and Space pauses and plays at 1x.
   QTest::keyClick(FWindow.get(), Qt::Key_Plus);
   QTest::keyClick(FWindow.get(), Qt::Key_Plus);
