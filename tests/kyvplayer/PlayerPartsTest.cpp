@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTest>
 #include <cstdlib>
 #include <map>
@@ -248,6 +250,23 @@ TEST_F(PlayerWindowTest, DisplayModeKeysReachTheControl) {
           ->isChecked();
     }));
   }
+}
+
+TEST_F(PlayerWindowTest, DoubleClickOnThePictureIsTheWindowsFullScreen) {
+  QWidget* control = FWindow->ControlWidget();
+  ASSERT_NE(control, nullptr);
+  EXPECT_TRUE(FWindow->isAncestorOf(control));
+  QWidget* inner = control->childAt(control->rect().center());
+  QWidget* target = inner != nullptr ? inner : control;
+  QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, target->rect().center());
+  EXPECT_TRUE(FWindow->WindowFullScreen());
+  EXPECT_TRUE(FWindow->menuBar()->isHidden());
+  EXPECT_TRUE(FWindow->statusBar()->isHidden());
+  // The window's full screen, not the control's display mode.
+  EXPECT_EQ(FLink->DisplayMode(), dmAdaptive);
+  QTest::keyClick(FWindow.get(), Qt::Key_F);
+  EXPECT_FALSE(FWindow->WindowFullScreen());
+  EXPECT_TRUE(FWindow->statusBar()->isVisible());
 }
 
 TEST_F(PlayerWindowTest, DroppedFilePlaysAndIsRemembered) {
