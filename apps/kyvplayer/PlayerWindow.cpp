@@ -421,7 +421,9 @@ void TPlayerWindow::PlayStateChanged(TStatus NewState) {
       FSpeed = 1;
       if (!FClosing && previous != vpClosed) {
         // The control closed by itself: a source failed.
-        if (!CheckFailure(!FPlayedOnce) && !FFailure.isEmpty()) ShowFailure(FFailure);
+        // The same failure again (a reconnection refused once more) is told on the status line
+        // and standard error, without a new notice each time.
+        if (!CheckFailure(!FPlayedOnce) && !FFailure.isEmpty()) ShowFailure(FFailure, false);
       }
       break;
     default:
@@ -479,9 +481,11 @@ bool TPlayerWindow::CheckFailure(bool Opening) {
   return true;
 }
 
-void TPlayerWindow::ShowFailure(const QString& Text) {
+void TPlayerWindow::ShowFailure(const QString& Text, bool Notify) {
   FFailure = Text;
   std::cerr << "kyvplayer: " << Text.toStdString() << std::endl;
+  ShowState();
+  if (!Notify) return;
   if (!FNotice) {
     FNotice = new QMessageBox(QMessageBox::Warning, "KyvPlayer", Text, QMessageBox::Ok, this);
     FNotice->setModal(false);
@@ -489,7 +493,6 @@ void TPlayerWindow::ShowFailure(const QString& Text) {
   }
   FNotice->setText(Text);
   FNotice->show();
-  ShowState();
 }
 
 void TPlayerWindow::ShowState() {

@@ -97,7 +97,8 @@ class TPlayerWindow : public QMainWindow {
   void UpdateWatch();
   // A failure the control reports through its last source error, if it is new.
   bool CheckFailure(bool Opening);
-  void ShowFailure(const QString& Text);
+  // On the status line and standard error, and with Notify in a notice that does not block.
+  void ShowFailure(const QString& Text, bool Notify = true);
   void ShowState();
   // Calls a command, showing its failure instead of raising it.
   template <class F>
