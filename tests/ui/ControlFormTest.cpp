@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
@@ -5,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QThread>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -307,6 +309,47 @@ TEST_F(ControlForm, AHostThatDeletesTheFormHearsOnDestroyAndTheControlGoesOn) {
   ASSERT_EQ(Object->get_Caption(&caption), S_OK);
   EXPECT_EQ(TBstr(TBstr::View(caption)).Utf8(), "Kavrindel KyvPlayer");
   SysFreeString(caption);
+}
+
+// The control library hands out the Qt form on the Qt application's thread, and nowhere else.
+TEST(ControlLibrary, MakesTheQtFormOnTheApplicationsThreadOnly) {
+  void* library = dlopen(KYVPLAYER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  const auto getClassObject =
+      reinterpret_cast<HRESULT (*)(REFCLSID, REFIID, void**)>(dlsym(library, "DllGetClassObject"));
+  ASSERT_NE(getClassObject, nullptr);
+  TComPtr<IClassFactory> factory;
+  ASSERT_EQ(getClassObject(CLSID_KyvPlayerCtrl, IID_IClassFactory,
+                           reinterpret_cast<void**>(factory.Receive())),
+            S_OK);
+
+  HRESULT elsewhere = S_OK;
+  std::string why;
+  std::thread([&] {
+    TComPtr<IKyvPlayer> player;
+    elsewhere = factory->CreateInstance(nullptr, IID_IKyvPlayer,
+                                        reinterpret_cast<void**>(player.Receive()));
+    TComPtr<IErrorInfo> info;
+    BSTR description = nullptr;
+    if (GetErrorInfo(0, info.Receive()) == S_OK && info->GetDescription(&description) == S_OK)
+      why = TBstr(TBstr::View(description)).Utf8();
+    SysFreeString(description);
+  }).join();
+  EXPECT_EQ(elsewhere, E_UNEXPECTED);
+  EXPECT_EQ(why, "The control must be created on the thread of the Qt application of the process");
+
+  TComPtr<IKyvPlayer> player;
+  ASSERT_EQ(
+      factory->CreateInstance(nullptr, IID_IKyvPlayer, reinterpret_cast<void**>(player.Receive())),
+      S_OK);
+  void* widget = nullptr;
+  ASSERT_EQ(player.As<IKyvPlayerHost>()->GetWidget(&widget), S_OK);
+  const QWidget& form = *static_cast<QWidget*>(widget);
+  EXPECT_EQ(form.thread(), QThread::currentThread());
+  EXPECT_EQ(form.size(), QSize(495, 410));
+  EXPECT_EQ(form.windowTitle(), "Kavrindel KyvPlayer");
+  EXPECT_NE(form.findChild<QWidget*>("frmDetail"), nullptr);
+  EXPECT_NE(form.findChild<QMenu*>("pmKyv"), nullptr);
 }
 
 }  // namespace
