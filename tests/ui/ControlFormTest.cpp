@@ -5,9 +5,11 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QThread>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -309,6 +311,20 @@ TEST_F(ControlForm, AHostThatDeletesTheFormHearsOnDestroyAndTheControlGoesOn) {
   ASSERT_EQ(Object->get_Caption(&caption), S_OK);
   EXPECT_EQ(TBstr(TBstr::View(caption)).Utf8(), "Kavrindel KyvPlayer");
   SysFreeString(caption);
+}
+
+TEST_F(ControlForm, ACacheFolderThatCannotBeMadeIsToldWithoutBlockingTheHost) {
+  const fs::path taken = FCache.Path() / "taken";
+  std::ofstream(taken) << "a file where the folder would be";
+  const TComPtr<TKyvPlayerObject> other =
+      MakeCom<TKyvPlayerObject>(taken.string(), &TQtControlForm::Make);
+  const auto* box = static_cast<QWidget*>(other->Form().Widget())->findChild<QMessageBox*>();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text().toStdString(), "Fail to create directory: " + taken.string());
+  EXPECT_EQ(box->windowTitle(), "File");
+  EXPECT_EQ(box->icon(), QMessageBox::Critical);
+  EXPECT_FALSE(box->isModal());
+  EXPECT_TRUE(box->isVisible());
 }
 
 // The control library hands out the Qt form on the Qt application's thread, and nowhere else.
