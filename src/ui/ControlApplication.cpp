@@ -32,7 +32,7 @@ bool DisplayAnswers() {
     answers = connection != nullptr && hasError(connection) == 0;
     if (connection != nullptr) disconnect(connection);
   }
-  dlclose(xcb);
+  // Kept loaded: unloaded here, it leaves the platform plugin unable to connect.
   return answers;
 }
 
