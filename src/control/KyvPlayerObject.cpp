@@ -1,6 +1,7 @@
 #include "control/KyvPlayerObject.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -16,6 +17,16 @@ using com::TBstr;
 using std::chrono::milliseconds;
 
 namespace {
+
+// The integer a host passed for an enumeration, read without taking it for one: a value outside
+// the enumeration is the host's mistake, to be refused, not a fault of ours.
+template <class E>
+int32_t RawValue(const E& Value) noexcept {
+  static_assert(sizeof(E) == sizeof(int32_t));
+  int32_t raw = 0;
+  std::memcpy(&raw, &Value, sizeof raw);
+  return raw;
+}
 
 VARIANT_BOOL ToVariantBool(bool Value) noexcept {
   return Value ? VARIANT_TRUE : VARIANT_FALSE;
@@ -243,8 +254,10 @@ HRESULT TKyvPlayerObject::get_AxBorderStyle(TxActiveFormBorderStyle* Value) {
 }
 
 HRESULT TKyvPlayerObject::put_AxBorderStyle(TxActiveFormBorderStyle Value) {
-  if (Value < afbNone || Value > afbRaised) return E_INVALIDARG;
-  return Guard([&] { FForm->SetAxBorderStyle(Value); });
+  const int32_t raw = RawValue(Value);
+  if (raw < afbNone || raw > afbRaised) return E_INVALIDARG;
+  const auto style = static_cast<TxActiveFormBorderStyle>(raw);
+  return Guard([&] { FForm->SetAxBorderStyle(style); });
 }
 
 HRESULT TKyvPlayerObject::get_Caption(BSTR* Value) {
@@ -293,8 +306,10 @@ HRESULT TKyvPlayerObject::get_PrintScale(TxPrintScale* Value) {
 }
 
 HRESULT TKyvPlayerObject::put_PrintScale(TxPrintScale Value) {
-  if (Value < poNone || Value > poPrintToFit) return E_INVALIDARG;
-  return Guard([&] { FForm->SetPrintScale(Value); });
+  const int32_t raw = RawValue(Value);
+  if (raw < poNone || raw > poPrintToFit) return E_INVALIDARG;
+  const auto scale = static_cast<TxPrintScale>(raw);
+  return Guard([&] { FForm->SetPrintScale(scale); });
 }
 
 HRESULT TKyvPlayerObject::get_Scaled(VARIANT_BOOL* Value) {
