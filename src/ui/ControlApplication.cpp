@@ -6,35 +6,48 @@
 #include <QThread>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 #include "platform/Errors.h"
 
 namespace kyv {
 namespace {
 
-// Whether the X display answers. The client library is looked up at run time, so that a
-// machine without it simply has no display.
-bool DisplayAnswers() {
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || *display == 0) return false;
-  void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-  if (xcb == nullptr) return false;
-  using TConnect = void* (*)(const char*, int*);
-  using TError = int (*)(void*);
-  using TDisconnect = void (*)(void*);
-  const auto connect = reinterpret_cast<TConnect>(dlsym(xcb, "xcb_connect"));
-  const auto hasError = reinterpret_cast<TError>(dlsym(xcb, "xcb_connection_has_error"));
-  const auto disconnect = reinterpret_cast<TDisconnect>(dlsym(xcb, "xcb_disconnect"));
-  bool answers = false;
-  if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+// A connection to the X display named by DISPLAY, if it answers. It is held until Qt has made its
+// own: an X server whose last client leaves resets itself and refuses connections meanwhile.
+// The client library is looked up at run time, so that a machine without it has no display.
+class TDisplayProbe {
+ public:
+  TDisplayProbe() {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == 0) return;
+    // Kept loaded: the platform plugin uses the same library.
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) return;
+    using TConnect = void* (*)(const char*, int*);
+    using TError = int (*)(void*);
+    const auto connect = reinterpret_cast<TConnect>(dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<TError>(dlsym(xcb, "xcb_connection_has_error"));
+    FDisconnect = reinterpret_cast<TDisconnect>(dlsym(xcb, "xcb_disconnect"));
+    if (connect == nullptr || hasError == nullptr || FDisconnect == nullptr) return;
     // A failed connection is an object too, to be given back.
-    void* connection = connect(nullptr, nullptr);
-    answers = connection != nullptr && hasError(connection) == 0;
-    if (connection != nullptr) disconnect(connection);
+    FConnection = connect(nullptr, nullptr);
+    FAnswers = FConnection != nullptr && hasError(FConnection) == 0;
   }
-  // Kept loaded: unloaded here, it leaves the platform plugin unable to connect.
-  return answers;
-}
+  ~TDisplayProbe() {
+    if (FConnection != nullptr) FDisconnect(FConnection);
+  }
+  TDisplayProbe(const TDisplayProbe&) = delete;
+  TDisplayProbe& operator=(const TDisplayProbe&) = delete;
+
+  bool Answers() const noexcept { return FAnswers; }
+
+ private:
+  using TDisconnect = void (*)(void*);
+  TDisconnect FDisconnect = nullptr;
+  void* FConnection = nullptr;
+  bool FAnswers = false;
+};
 
 }  // namespace
 
@@ -57,8 +70,10 @@ void EnsureControlApplication() {
   static char offscreen[] = "offscreen";
   static char* argv[] = {name, option, nullptr, nullptr};
   static int argc = 1;
+  std::optional<TDisplayProbe> probe;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    argv[2] = DisplayAnswers() ? xcb : offscreen;
+    probe.emplace();
+    argv[2] = probe->Answers() ? xcb : offscreen;
     argc = 3;
   }
   static QApplication* application = new QApplication(argc, argv);
