@@ -105,10 +105,11 @@ TKyvPlayerCtrl::TKyvPlayerCtrl(TPlayerControl& Control, const TKyvPlayerEvents& 
   FNails->SetWindow(window);
   FNails->SetOnSkip([this](int Seconds) { FEvents.OnSkip(Seconds); });
   FNails->resize(kDesignWidth, kNailsHeight);
-  FNails->installEventFilter(this);
 
   MakeMenu();
   LayoutViews();
+  // The application's filter sees the keys on their way to any widget of the form, and the
+  // strip's changes of size and visibility.
   QCoreApplication::instance()->installEventFilter(this);
   FEvents.OnCreate();
 }

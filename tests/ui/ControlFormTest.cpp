@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -213,6 +214,12 @@ TEST_F(ControlForm, TheMenuTicksTheModeAndAnnouncesEachChange) {
   EXPECT_EQ(ticked(), "miOriginal");
   Item("miAdaptive").trigger();
   EXPECT_EQ(Heard(), (std::vector<std::string>{"Mode(2)", "Mode(1)", "Mode(2)", "Mode(0)"}));
+
+  // The menu is the context menu of the whole form, the picture included.
+  QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(3, 3), QPoint(3, 3));
+  QApplication::sendEvent(&Ctrl().imgPic(), &menu);
+  EXPECT_TRUE(Ctrl().pmKyv().isVisible());
+  Ctrl().pmKyv().hide();
 }
 
 TEST_F(ControlForm, CaptionsFollowTheSystemsLanguage) {
