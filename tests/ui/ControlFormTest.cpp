@@ -73,10 +73,12 @@ class TRecordingSink final : public com::TComObject<IDispatch> {
       if (i > 0) text += ",";
     }
     Events.push_back(text + ")");
+    if (OnEvent) OnEvent(Events.back());
     return S_OK;
   }
 
   std::vector<std::string> Events;
+  std::function<void(const std::string&)> OnEvent;
   std::function<int16_t(int16_t)> ReplaceKey;
 
  private:
@@ -287,6 +289,17 @@ TEST_F(ControlForm, ABurstOfPostsIsDrainedInOneWakeUp) {
     EXPECT_EQ(wakeUps.Count, burst);
   }
   EXPECT_EQ(Heard(), (std::vector<std::string>{"Mode(1)", "Mode(0)"}));
+}
+
+TEST_F(ControlForm, AHostsNestedEventLoopLeavesTheMessagesToTheDrainUnderWay) {
+  Sink->OnEvent = [&](const std::string& Event) {
+    if (Event != "State(1)") return;
+    PostMessage(Control().Window(), UM_ENTER_FULLSCREEN, 0, 0);
+    QTest::qWait(50);  // the host's own loop, inside the control's drain
+  };
+  ASSERT_EQ(Object->Open(TBstr::FromUtf8(SamplePath().string()).Get()), S_OK);
+  ASSERT_TRUE(Until([&] { return Heard().size() == 4; }));
+  EXPECT_EQ(Heard(), (std::vector<std::string>{"State(7)", "State(1)", "State(2)", "Mode(1)"}));
 }
 
 TEST_F(ControlForm, TheTimerFollowsTheControlsRequestsOnTheManualClock) {
