@@ -56,8 +56,8 @@ class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPoi
 
   TPlayerControl& Control() noexcept { return FControl; }
   IControlForm& Form() noexcept { return *FForm; }
-  // The thread's pump for this control: its messages and timers for up to Timeout (what is
-  // due now when zero).
+  // The thread's pump for this control: the form's event loop when it has one, else the
+  // control's messages and timers, for up to Timeout (what is due now when zero).
   void PumpFor(std::chrono::milliseconds Timeout);
   // Whether anything is under way that more pumping would move on: an open that has not
   // failed, playing, or a reconnection waiting.
