@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QScrollArea>
 #include <algorithm>
 
 #include "control/KyvPlayerEvents.h"
