@@ -501,7 +501,8 @@ void TPlayerWindow::ShowState() {
     text = FStatus == vpOpening && FReconnecting ? "Trying again: " + FFailure : FFailure;
   else
     text = QString::fromStdString(StateText(FStatus));
-  if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed) text += "  " + FAddress;
+  if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed)
+    text += "  " + QString::fromStdString(TitleOf(FAddress.toStdString()));
   FStatusText->setText(text);
 }
 
