@@ -62,36 +62,33 @@ std::string ErrorDescription() {
 
 }  // namespace
 
-TControlLink::TControlLink(std::ostream& Notes, std::vector<std::filesystem::path> Candidates) {
+TControlLink::TApartment::TApartment() {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
     throw EControlError("the component runtime cannot start on this thread");
-  FInitialized = true;
+}
+
+TControlLink::TApartment::~TApartment() {
+  CoUninitialize();
+}
+
+TControlLink::TControlLink(std::ostream& Notes, std::vector<std::filesystem::path> Candidates) {
   HRESULT result = CreateControl(FPlayer);
   if (NeedsRegistration(result)) {
     std::error_code error;
     const auto found = std::find_if(Candidates.begin(), Candidates.end(), [&](const auto& Path) {
       return std::filesystem::is_regular_file(Path, error);
     });
-    if (found == Candidates.end()) {
-      CoUninitialize();
+    if (found == Candidates.end())
       throw EControlError(
           "the player control is not registered and no control library was found beside the "
           "program or in its installation (" +
           std::string(kLibraryName) + ")");
-    }
-    try {
-      RegisterLibrary(*found);
-    } catch (...) {
-      CoUninitialize();
-      throw;
-    }
+    RegisterLibrary(*found);
     Notes << "kyvplayer: registered the player control " << found->string() << '\n';
     result = CreateControl(FPlayer);
   }
   if (FAILED(result) || !FPlayer) {
     const std::string why = ErrorDescription();
-    FPlayer.Reset();
-    CoUninitialize();
     throw EControlError("cannot create the player control (HRESULT " + HexResult(result) + ")" +
                         (why.empty() ? "" : ": " + why));
   }
@@ -104,13 +101,7 @@ TControlLink::TControlLink(std::ostream& Notes, std::vector<std::filesystem::pat
 
 TControlLink::~TControlLink() {
   Unadvise();
-  FPoint.Reset();
-  FHost.Reset();
-  if (FPlayer) {
-    FPlayer->Close();
-    FPlayer.Reset();
-  }
-  if (FInitialized) CoUninitialize();
+  if (FPlayer) FPlayer->Close();
 }
 
 std::vector<std::filesystem::path> TControlLink::LibraryCandidates() {

@@ -85,11 +85,20 @@ class TControlLink {
   // Raises EControlError for a failed call: What, and the thread's error description.
   static void Check(HRESULT Result, const char* What);
 
+  // The thread's membership of the component runtime, for as long as the link lives.
+  struct TApartment {
+    TApartment();
+    ~TApartment();
+    TApartment(const TApartment&) = delete;
+    TApartment& operator=(const TApartment&) = delete;
+  };
+
+  // First: the references below go before the runtime does.
+  TApartment FApartment;
   com::TComPtr<IKyvPlayer> FPlayer;
   com::TComPtr<IKyvPlayerHost> FHost;
   com::TComPtr<IConnectionPoint> FPoint;
   DWORD FCookie = 0;
-  bool FInitialized = false;
 };
 
 }  // namespace kyv::player
