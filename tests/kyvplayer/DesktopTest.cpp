@@ -194,6 +194,19 @@ TEST_F(DesktopTest, MediaInterfaceSpaceAndRight) {
   EXPECT_TRUE(Eventually([&] { return PositionSeconds() == 2.0; })) << Playerctl("position");
   RunCommand("playerctl -p kyvplayer stop");
   EXPECT_TRUE(Eventually([&] { return Playerctl("status") == "Stopped"; }));
+
+  // Another recording through the interface: a new track with its own length.
+  const fs::path other = FFolder / "other.kyv";
+  ASSERT_EQ(RunCommand(std::string(KYVTOOL_PATH) + " make-sample " + other.string() +
+                       " --width 160 --height 120 --seconds 3")
+                .Status,
+            0);
+  const std::string track = Playerctl("metadata mpris:trackid");
+  RunCommand("playerctl -p kyvplayer open file://" + other.string());
+  EXPECT_TRUE(Eventually([&] { return Playerctl("metadata xesam:title") == "other.kyv"; }));
+  EXPECT_TRUE(Eventually([&] { return Playerctl("metadata mpris:length") == "3000000"; }));
+  EXPECT_NE(Playerctl("metadata mpris:trackid"), track);
+  EXPECT_TRUE(Eventually([&] { return Playerctl("status") == "Playing"; }));
 }
 
 TEST_F(DesktopTest, RefusingStationTellsWhyAndTheShotIsWritten) {
