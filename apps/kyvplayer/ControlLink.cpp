@@ -208,6 +208,12 @@ std::string TControlLink::Url() const {
   return text.Utf8();
 }
 
+std::string TControlLink::StationTitle() const {
+  com::TBstr text;
+  Check(FPlayer->get_Title(text.Receive()), "Title");
+  return text.Utf8();
+}
+
 TDisplayMode TControlLink::DisplayMode() const {
   TDisplayMode value = dmAdaptive;
   Check(FPlayer->get_DisplayMode(&value), "DisplayMode");

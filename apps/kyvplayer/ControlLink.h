@@ -73,6 +73,8 @@ class TControlLink {
   int32_t Width() const;
   int32_t Height() const;
   std::string Url() const;
+  // What a live station calls itself; "" for other sources.
+  std::string StationTitle() const;
   TDisplayMode DisplayMode() const;
   void SetDisplayMode(TDisplayMode Mode);
   void SetAutoStart(bool Value);

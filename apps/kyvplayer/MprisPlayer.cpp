@@ -19,7 +19,7 @@ QVariantMap TMprisPlayer::Metadata() const {
   if (FWindow.Address().isEmpty()) return map;
   map["mpris:trackid"] = QVariant::fromValue(TrackId());
   map["mpris:length"] = qlonglong{FWindow.Duration()} * 1000;
-  map["xesam:title"] = QString::fromStdString(TitleOf(FWindow.Address().toStdString()));
+  map["xesam:title"] = FWindow.Title();
   const QString address = FWindow.Address();
   map["xesam:url"] =
       address.startsWith('/') ? QUrl::fromLocalFile(address).toString(QUrl::FullyEncoded) : address;

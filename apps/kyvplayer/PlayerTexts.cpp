@@ -5,9 +5,10 @@
 
 namespace kyv::player {
 
-std::string ClockText(int32_t PositionMs, int32_t DurationMs) {
+std::string ClockText(int32_t PositionMs, int32_t DurationMs, bool Live) {
   const auto seconds = [](int32_t Ms) { return static_cast<uint32_t>(Ms < 0 ? 0 : Ms / 1000); };
-  return FormatSeconds(seconds(PositionMs)) + " / " + FormatSeconds(seconds(DurationMs));
+  return FormatSeconds(seconds(PositionMs)) + " / " +
+         (Live ? std::string("live") : FormatSeconds(seconds(DurationMs)));
 }
 
 std::string StateText(TStatus Status) {

@@ -8,8 +8,9 @@
 
 namespace kyv::player {
 
-// "00:01:05 / 00:20:00": the position and the length, in whole seconds.
-std::string ClockText(int32_t PositionMs, int32_t DurationMs);
+// "00:01:05 / 00:20:00": the position and the length, in whole seconds; "00:01:05 / live" for
+// a live source, which has no length.
+std::string ClockText(int32_t PositionMs, int32_t DurationMs, bool Live = false);
 
 // The state as the status line names it ("Playing", "Paused" ...).
 std::string StateText(TStatus Status);

@@ -264,10 +264,12 @@ void TPlayerWindow::OpenAddress(const QString& Address) {
   FPlayedOnce = false;
   FDuration = 0;
   FBar->SetDuration(0);
+  FBar->SetLive(false);
   FBar->SetSpeed(1);
   Command([&] { FKnownFailure = FLink.LastSourceFailure(); });
   FRecent.Add(address);
-  setWindowTitle(QString::fromStdString(TitleOf(address.toStdString())) + " - KyvPlayer");
+  FStationTitle.clear();
+  setWindowTitle(Title() + " - KyvPlayer");
   FClosing = true;
   Command([&] { FLink.Open(address.toStdString()); });
   FClosing = false;
@@ -310,6 +312,11 @@ void TPlayerWindow::SeekTo(int64_t Milliseconds) {
 
 void TPlayerWindow::SeekBy(int64_t Milliseconds) {
   SeekTo(int64_t{Position()} + Milliseconds);
+}
+
+QString TPlayerWindow::Title() const {
+  if (!FStationTitle.isEmpty()) return FStationTitle;
+  return QString::fromStdString(TitleOf(FAddress.toStdString()));
 }
 
 int32_t TPlayerWindow::Position() const {
@@ -396,6 +403,9 @@ void TPlayerWindow::PlayStateChanged(TStatus NewState) {
       FReconnecting = false;
       Command([&] { FDuration = FLink.Duration(); });
       FBar->SetDuration(FDuration);
+      FBar->SetLive(FDuration == 0);
+      Command([&] { FStationTitle = QString::fromStdString(FLink.StationTitle()); });
+      setWindowTitle(Title() + " - KyvPlayer");
       emit MetadataChanged();
       if (FPendingStart) {
         // Commands wait until the control has finished announcing the source.
@@ -501,8 +511,7 @@ void TPlayerWindow::ShowState() {
     text = FStatus == vpOpening && FReconnecting ? "Trying again: " + FFailure : FFailure;
   else
     text = QString::fromStdString(StateText(FStatus));
-  if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed)
-    text += "  " + QString::fromStdString(TitleOf(FAddress.toStdString()));
+  if (FFailure.isEmpty() && !FAddress.isEmpty() && FStatus != vpClosed) text += "  " + Title();
   FStatusText->setText(text);
 }
 

@@ -55,6 +55,8 @@ class TPlayerWindow : public QMainWindow {
   int32_t Position() const;
   int32_t Duration() const noexcept { return FDuration; }
   QString Address() const { return FAddress; }
+  // The recording's name, or the title a live station gives itself.
+  QString Title() const;
   QString StatusLine() const { return FStatusText->text(); }
   // The last failure shown; empty when none since the last open.
   QString Failure() const { return FFailure; }
@@ -121,6 +123,7 @@ class TPlayerWindow : public QMainWindow {
   QAction* FLeaveFullScreen = nullptr;
 
   QString FAddress;
+  QString FStationTitle;
   QString FFailure;
   TStatus FStatus = vpClosed;
   int32_t FDuration = 0;

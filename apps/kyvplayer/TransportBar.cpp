@@ -65,7 +65,16 @@ void TTransportBar::SetDuration(int32_t Milliseconds) {
   ShowClock(FSlider->value());
 }
 
+void TTransportBar::SetLive(bool Live) {
+  FLive = Live;
+  ShowClock(FSlider->value());
+}
+
 void TTransportBar::SetPosition(int32_t Milliseconds) {
+  if (FLive) {
+    ShowClock(Milliseconds);
+    return;
+  }
   if (FSlider->isSliderDown()) return;
   FSlider->setValue(Milliseconds);
   ShowClock(Milliseconds);
@@ -77,7 +86,7 @@ void TTransportBar::SetSpeed(int Speed) {
 }
 
 void TTransportBar::ShowClock(int32_t Position) {
-  FClock->setText(QString::fromStdString(player::ClockText(Position, FDuration)));
+  FClock->setText(QString::fromStdString(player::ClockText(Position, FDuration, FLive)));
 }
 
 }  // namespace kyv::player

@@ -22,6 +22,8 @@ class TTransportBar : public QWidget {
                 QWidget* Parent = nullptr);
 
   void SetDuration(int32_t Milliseconds);
+  // A live source has no length: the slider rests and the clock says so.
+  void SetLive(bool Live);
   void SetPosition(int32_t Milliseconds);
   // 1 hides the speed.
   void SetSpeed(int Speed);
@@ -38,6 +40,7 @@ class TTransportBar : public QWidget {
   QLabel* FSpeed;
   QLabel* FClock;
   int32_t FDuration = 0;
+  bool FLive = false;
 };
 
 }  // namespace kyv::player

@@ -73,6 +73,7 @@ TEST(CommandLine, RefusesWhatItCannotFollow) {
 TEST(PlayerTexts, ClockAndFailures) {
   EXPECT_EQ(ClockText(65000, 1200000), "00:01:05 / 00:20:00");
   EXPECT_EQ(ClockText(-5, 0), "00:00:00 / 00:00:00");
+  EXPECT_EQ(ClockText(3723000, 0, true), "01:02:03 / live");
   EXPECT_EQ(ClockText(360000999, 360000999), "100:00:00 / 100:00:00");
   EXPECT_EQ(TitleOf("http://host/rec/x.kyv?token=1"), "x.kyv");
   EXPECT_EQ(TitleOf("kyvs://host/demo/"), "demo");
