@@ -430,10 +430,10 @@ void TPlayerWindow::PlayStateChanged(TStatus NewState) {
     case vpClosed:
       FSpeed = 1;
       if (!FClosing && previous != vpClosed) {
-        // The control closed by itself: a source failed.
-        // The same failure again (a reconnection refused once more) is told on the status line
-        // and standard error, without a new notice each time.
-        if (!CheckFailure(!FPlayedOnce) && !FFailure.isEmpty()) ShowFailure(FFailure, false);
+        // The control closed by itself: a source failed, even when it failed as the one before
+        // this open did. The same failure again within this open (a reconnection refused once
+        // more) is told on the status line and standard error, without a new notice each time.
+        CheckFailure(!FPlayedOnce, true, FFailure.isEmpty());
       }
       break;
     default:
@@ -473,22 +473,21 @@ void TPlayerWindow::Watch() {
   CheckFailure(false);
 }
 
-bool TPlayerWindow::CheckFailure(bool Opening) {
+void TPlayerWindow::CheckFailure(bool Opening, bool Known, bool Notify) {
   TSourceFailure failure;
   try {
     failure = FLink.LastSourceFailure();
   } catch (const EControlError&) {
-    return false;
+    return;
   }
-  if (failure == FKnownFailure || (failure.Code == 0 && failure.Text.empty())) return false;
+  if ((failure == FKnownFailure && !Known) || (failure.Code == 0 && failure.Text.empty())) return;
   FKnownFailure = failure;
   std::string text = FailureText(FAddress.toStdString(), failure, Opening);
   bool reconnecting = false;
   Command([&] { reconnecting = FStatus == vpClosed && FLink.AutoConnect(); });
   FReconnecting = reconnecting && IsReconnectCode(failure.Code);
   if (FReconnecting) text += "; reconnecting in 3 s";
-  ShowFailure(QString::fromStdString(text));
-  return true;
+  ShowFailure(QString::fromStdString(text), Notify);
 }
 
 void TPlayerWindow::ShowFailure(const QString& Text, bool Notify) {

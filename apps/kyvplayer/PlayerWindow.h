@@ -97,8 +97,9 @@ class TPlayerWindow : public QMainWindow {
   // The few-times-a-second look while opening or playing.
   void Watch();
   void UpdateWatch();
-  // A failure the control reports through its last source error, if it is new.
-  bool CheckFailure(bool Opening);
+  // Shows the failure the control reports through its last source error, if it is new (with
+  // Known, also when it is the one seen before); with Notify in a notice too.
+  void CheckFailure(bool Opening, bool Known = false, bool Notify = true);
   // On the status line and standard error, and with Notify in a notice that does not block.
   void ShowFailure(const QString& Text, bool Notify = true);
   void ShowState();

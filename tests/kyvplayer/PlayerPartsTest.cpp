@@ -383,6 +383,12 @@ TEST_F(PlayerWindowTest, RefusingStationGivesItsReasonOnTheStatusLine) {
   EXPECT_TRUE(FWindow->StatusLine().endsWith("; reconnecting in 3 s"))
       << FWindow->StatusLine().toStdString();
   EXPECT_EQ(FWindow->Status(), vpClosed);
+
+  // Opened again, it fails as before: that is told again, not taken for old news.
+  FWindow->OpenAddress(address);
+  EXPECT_TRUE(FWindow->Failure().isEmpty());
+  ASSERT_TRUE(WaitFor([&] { return !FWindow->Failure().isEmpty(); }));
+  EXPECT_TRUE(FWindow->StatusLine().startsWith(expected)) << FWindow->StatusLine().toStdString();
 }
 
 }  // namespace
