@@ -84,11 +84,14 @@ void TfrmFullScreen::RepaintRect(TBackBuffer& Buffer, const TRect& Changed) {
 }
 
 void TfrmFullScreen::FrontTimerTimer() {
-  if (isActiveWindow()) {
-    FHadFocus = true;
-    return;
-  }
+  if (isActiveWindow()) return;
   if (FHadFocus || ++FTicksWithoutFocus >= kFirstFocusTicks) RequestLeave();
+}
+
+void TfrmFullScreen::changeEvent(QEvent* Event) {
+  // Noted as it happens: a focus held only between two ticks counts too.
+  if (Event->type() == QEvent::ActivationChange && isActiveWindow()) FHadFocus = true;
+  QWidget::changeEvent(Event);
 }
 
 void TfrmFullScreen::closeEvent(QCloseEvent* Event) {

@@ -61,6 +61,7 @@ class TfrmFullScreen : public QWidget {
   QTimer& FrontTimer() noexcept { return FFrontTimer; }
 
  protected:
+  void changeEvent(QEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
   void keyReleaseEvent(QKeyEvent* Event) override;
