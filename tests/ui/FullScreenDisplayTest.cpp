@@ -1,5 +1,5 @@
-// Full screen as a person uses it: the control in a window of a real X display, playing a live
-// station, with keys and pointer actions from xdotool.
+// Full screen as a person uses it: the control in a window of an X display of the test's own,
+// playing a live station, with keys and pointer actions from xdotool.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QEventLoop>
@@ -7,10 +7,11 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
+#include <cstdlib>
 
 #include "ChildProcess.h"
-#include "DisplayTest.h"
 #include "TempFolder.h"
+#include "XvfbDisplay.h"
 #include "com/ComPtr.h"
 #include "control/KyvPlayerObject.h"
 #include "ui/FullScreenForm.h"
@@ -18,9 +19,14 @@
 #include "writer/SampleRecording.h"
 
 namespace kyv::test {
+namespace {
 
-bool PumpUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + Timeout;
+constexpr int kDisplayWidth = 1280, kDisplayHeight = 1024;
+std::unique_ptr<TXvfbDisplay> GDisplay;  // made by main before the application
+
+// Handles Qt's events until Condition holds (true) or ten seconds pass (false).
+bool PumpUntil(const std::function<bool()>& Condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!Condition()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     QEventLoop loop;
@@ -30,18 +36,16 @@ bool PumpUntil(const std::function<bool()>& Condition, std::chrono::milliseconds
   return true;
 }
 
+// Runs xdotool on the display; its exit status.
 int XdoTool(const std::vector<std::string>& Args) {
   TTempFolder folder("kyv_xdotool");
   std::vector<std::string> args{"xdotool"};
   args.insert(args.end(), Args.begin(), Args.end());
   TChildProcess tool(args, folder / "out.txt");
-  if (!tool.Started()) return -1;
-  const int status = tool.SignalAndWait(0, std::chrono::seconds(10));
+  const int status = tool.Started() ? tool.SignalAndWait(0, std::chrono::seconds(10)) : -1;
   if (status != 0) std::cerr << "xdotool: " << ReadTextFile(folder / "out.txt");
   return status;
 }
-
-namespace {
 
 // A kyvstation process on loopback broadcasting a 640 x 480 sample; it prints every request.
 class TStation {
@@ -96,7 +100,7 @@ TfrmFullScreen* FullScreenWindow() {
 class FullScreenDisplay : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Display().Started()) GTEST_SKIP() << Display().Reason();
+    if (!GDisplay->Started()) GTEST_SKIP() << GDisplay->Reason();
     ASSERT_NE(Station.Port(), 0) << Station.Output();
     Object = com::MakeCom<TKyvPlayerObject>((FCache / "cache").string(), &TQtControlForm::Make);
     QWidget* widget = static_cast<QWidget*>(Object->Form().Widget());
@@ -156,3 +160,22 @@ TEST_F(FullScreenDisplay, AnotherWindowTakingTheFocusEndsFullScreen) {
 
 }  // namespace
 }  // namespace kyv::test
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();  // no display needed
+  using namespace kyv::test;
+  GDisplay = std::make_unique<TXvfbDisplay>(kDisplayWidth, kDisplayHeight);
+  const TTempFolder logs("kyv_display_log");
+  ::setenv("KYV_LOG_DIR", logs.Path().c_str(), 1);
+  std::unique_ptr<QApplication> app;
+  if (GDisplay->Started()) {
+    ::setenv("DISPLAY", GDisplay->Name().c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  const int result = RUN_ALL_TESTS();
+  app.reset();
+  GDisplay.reset();
+  return result;
+}
