@@ -148,6 +148,13 @@ TEST_F(FullScreenDisplay, KeysAndPointerReachTheStationThenEscapeLeaves) {
 }
 
 TEST_F(FullScreenDisplay, AnotherWindowTakingTheFocusEndsFullScreen) {
+  // Closing frees the window but keeps the mode: the next source shows in full screen again.
+  Control().Close();
+  EXPECT_EQ(FullScreenWindow(), nullptr);
+  EXPECT_EQ(Control().DisplayMode(), dmFull);
+  Control().Open(Station.Address());
+  ASSERT_TRUE(PumpUntil([] { return FullScreenWindow() && FullScreenWindow()->isActiveWindow(); }));
+
   QWidget other;
   other.setGeometry(10, 10, 200, 100);
   other.show();
