@@ -36,6 +36,4 @@ TXvfbDisplay::TXvfbDisplay(int Width, int Height, std::chrono::milliseconds Time
   }
 }
 
-TXvfbDisplay::~TXvfbDisplay() = default;
-
 }  // namespace kyv::test

@@ -9,20 +9,15 @@
 
 namespace kyv::test {
 
-// A virtual X display of its own for a test program: Xvfb on a display number that the server
-// picks free itself (-displayfd), ended with the object.
+// A virtual X display of a test program's own: Xvfb with one Width x Height screen at 24 bits on
+// a display number it picks free itself (-displayfd), ended with the object. Started() tells
+// whether it came up within Timeout, Reason() why not.
 class TXvfbDisplay {
  public:
-  // Starts a server with one screen of Width x Height at 24 bits and waits up to Timeout for it
-  // to be ready. Started() tells whether it is; Reason() says why not.
   TXvfbDisplay(int Width, int Height, std::chrono::milliseconds Timeout = std::chrono::seconds(10));
-  ~TXvfbDisplay();
-  TXvfbDisplay(const TXvfbDisplay&) = delete;
-  TXvfbDisplay& operator=(const TXvfbDisplay&) = delete;
 
   bool Started() const { return !FName.empty(); }
-  // ":N", for DISPLAY.
-  const std::string& Name() const { return FName; }
+  const std::string& Name() const { return FName; }  // ":N", for DISPLAY
   const std::string& Reason() const { return FReason; }
 
  private:

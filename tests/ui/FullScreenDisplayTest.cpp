@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "ChildProcess.h"
+#include "RequestTexts.h"
 #include "TempFolder.h"
 #include "XvfbDisplay.h"
 #include "com/ComPtr.h"
@@ -48,47 +49,27 @@ int XdoTool(const std::vector<std::string>& Args) {
 }
 
 // A kyvstation process on loopback broadcasting a 640 x 480 sample; it prints every request.
-class TStation {
- public:
+struct TStation {
   TStation() {
     TSampleOptions options;
     options.Width = 640;
     options.Height = 480;
     options.Seconds = 4;
-    options.NailInterval = 0;
-    WriteSampleRecording(FFolder / "sample.kyv", options);
-    FProcess = std::make_unique<TChildProcess>(
-        std::vector<std::string>{KYVSTATION_PATH, (FFolder / "sample.kyv").string(), "--bind",
+    WriteSampleRecording(Folder / "sample.kyv", options);
+    Process = std::make_unique<TChildProcess>(
+        std::vector<std::string>{KYVSTATION_PATH, (Folder / "sample.kyv").string(), "--bind",
                                  "127.0.0.1", "--port", "0"},
-        FFolder / "out.txt");
-    if (FProcess->Started())
-      FPort = WaitForReportedPort(*FProcess, FFolder / "out.txt", kStationServingPattern,
-                                  std::chrono::seconds(10));
+        Folder / "out.txt");
+    Port = WaitForReportedPort(*Process, Folder / "out.txt", kStationServingPattern,
+                               std::chrono::seconds(10));
   }
-  uint16_t Port() const { return FPort; }
-  std::string Address() const { return "kyvs://127.0.0.1:" + std::to_string(FPort) + "/demo"; }
-  std::string Output() const { return ReadTextFile(FFolder / "out.txt"); }
+  std::string Address() const { return "kyvs://127.0.0.1:" + std::to_string(Port) + "/demo"; }
+  std::string Output() const { return ReadTextFile(Folder / "out.txt"); }
 
- private:
-  TTempFolder FFolder{"kyv_fullscreen_station"};
-  std::unique_ptr<TChildProcess> FProcess;
-  uint16_t FPort = 0;
+  TTempFolder Folder{"kyv_fullscreen_station"};
+  std::unique_ptr<TChildProcess> Process;
+  uint16_t Port = 0;
 };
-
-// How the station prints a request: the text, then an empty line.
-std::string Printed(const std::string& Request) {
-  return Request + "\n\n";
-}
-
-std::string Key(int Vk, bool Up) {
-  return Printed("REQUEST\r\nCommand=KEYBD_EVENT\r\nbVk=" + std::to_string(Vk) +
-                 "\r\nbScan=0\r\ndwFlags=" + (Up ? "2" : "0"));
-}
-
-std::string Mouse(int Flags, int X, int Y) {
-  return Printed("REQUEST\r\nCommand=MOUSE_EVENT\r\ndwFlags=" + std::to_string(Flags) +
-                 "\r\ndx=" + std::to_string(X) + "\r\ndy=" + std::to_string(Y) + "\r\ndwData=0");
-}
 
 TfrmFullScreen* FullScreenWindow() {
   for (QWidget* w : QApplication::topLevelWidgets())
@@ -101,7 +82,7 @@ class FullScreenDisplay : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!GDisplay->Started()) GTEST_SKIP() << GDisplay->Reason();
-    ASSERT_NE(Station.Port(), 0) << Station.Output();
+    ASSERT_NE(Station.Port, 0) << Station.Output();
     Object = com::MakeCom<TKyvPlayerObject>((FCache / "cache").string(), &TQtControlForm::Make);
     QWidget* widget = static_cast<QWidget*>(Object->Form().Widget());
     widget->setGeometry(100, 100, 495, 410);
@@ -140,8 +121,12 @@ TEST_F(FullScreenDisplay, KeysAndPointerReachTheStationThenEscapeLeaves) {
   ASSERT_EQ(XdoTool({"mousemove", std::to_string(at.x()), std::to_string(at.y())}), 0);
   ASSERT_EQ(XdoTool({"click", "1"}), 0);
   ASSERT_EQ(XdoTool({"key", "Escape"}), 0);
-  const std::string expected = Key(65, false) + Key(65, true) + Mouse(32769, 10, 20) +
-                               Mouse(2, 10, 20) + Mouse(4, 10, 20) + Key(27, false) + Key(27, true);
+  // The station prints each request followed by an empty line.
+  std::string expected;
+  for (const std::string& text :
+       {KeyText(65, false), KeyText(65, true), MouseText(32769, 10, 20), MouseText(2, 10, 20),
+        MouseText(4, 10, 20), KeyText(27, false), KeyText(27, true)})
+    expected += text + "\n\n";
   EXPECT_TRUE(PumpUntil([&] { return Station.Output().find(expected) != std::string::npos; }))
       << Station.Output();
   EXPECT_TRUE(FullScreenEnded());
