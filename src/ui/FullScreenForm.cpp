@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <algorithm>
 
 #include "context/UserMessages.h"
 #include "ui/VirtualKeys.h"
@@ -72,7 +73,13 @@ void TfrmFullScreen::Present() {
 }
 
 void TfrmFullScreen::RequestLeave() {
+  ReleaseKeys();
   PostMessage(FWnd, UM_LEAVE_FULLSCREEN, 0, 0);
+}
+
+void TfrmFullScreen::ReleaseKeys() {
+  for (const uint16_t vk : FKeysDown) Send(KeyboardRequest(vk, true));
+  FKeysDown.clear();
 }
 
 void TfrmFullScreen::RepaintRect(TBackBuffer& Buffer, const TRect& Changed) {
@@ -89,8 +96,14 @@ void TfrmFullScreen::FrontTimerTimer() {
 }
 
 void TfrmFullScreen::changeEvent(QEvent* Event) {
-  // Noted as it happens: a focus held only between two ticks counts too.
-  if (Event->type() == QEvent::ActivationChange && isActiveWindow()) FHadFocus = true;
+  if (Event->type() == QEvent::ActivationChange) {
+    // Noted as it happens: a focus held only between two ticks counts too.
+    if (isActiveWindow()) FHadFocus = true;
+    // The releases of keys held while the focus goes (Alt of Alt+Tab) never come here; without
+    // them the station would keep those keys down.
+    else
+      ReleaseKeys();
+  }
   QWidget::changeEvent(Event);
 }
 
@@ -101,7 +114,10 @@ void TfrmFullScreen::closeEvent(QCloseEvent* Event) {
 
 void TfrmFullScreen::keyPressEvent(QKeyEvent* Event) {
   // Auto-repeats are sent too: the station repeats the key as its own keyboard would.
-  if (const uint16_t vk = VirtualKeyOf(*Event)) Send(KeyboardRequest(vk, false));
+  const uint16_t vk = VirtualKeyOf(*Event);
+  if (vk == 0) return;
+  if (std::find(FKeysDown.begin(), FKeysDown.end(), vk) == FKeysDown.end()) FKeysDown.push_back(vk);
+  Send(KeyboardRequest(vk, false));
 }
 
 void TfrmFullScreen::keyReleaseEvent(QKeyEvent* Event) {
@@ -110,6 +126,7 @@ void TfrmFullScreen::keyReleaseEvent(QKeyEvent* Event) {
   if (Event->isAutoRepeat()) return;
   const uint16_t vk = VirtualKeyOf(*Event);
   if (vk == 0) return;
+  std::erase(FKeysDown, vk);
   Send(KeyboardRequest(vk, true));
   if (vk == kVkEscape || vk == kVkF7) RequestLeave();
 }

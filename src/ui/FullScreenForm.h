@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <vector>
 
 #include "context/PlayContext.h"
 #include "picture/BackBuffer.h"
@@ -47,7 +48,7 @@ class TfrmFullScreen : public QWidget {
   void LayoutPicture();
   // Shows the window above the others and asks for the keyboard focus.
   void Present();
-  // UM_LEAVE_FULLSCREEN to the control.
+  // UM_LEAVE_FULLSCREEN to the control, after the releases of the keys still held.
   void RequestLeave();
   // UM_DIRTY in full screen: copies the changed part of the back buffer into the picture, scaled
   // by the zoom, and repaints that part of it.
@@ -70,6 +71,8 @@ class TfrmFullScreen : public QWidget {
 
  private:
   void Send(const std::string& Text);
+  // Sends the release of every key the station was told is down.
+  void ReleaseKeys();
   void PictureButton(int Button, int X, int Y, bool Up);
   void PictureMove(int X, int Y);
   QRect MonitorRect() const;
@@ -81,6 +84,7 @@ class TfrmFullScreen : public QWidget {
   TRequestSender FReader;
   TRepainter FRepainter;
   TFullScreenLayout FLayout;
+  std::vector<uint16_t> FKeysDown;  // pressed and not yet released, in the order pressed
   HWND FWnd = 0;
   int FScreenWidth = 0;  // the recording's size
   int FScreenHeight = 0;
