@@ -97,12 +97,13 @@ void TfrmFullScreen::FrontTimerTimer() {
 
 void TfrmFullScreen::changeEvent(QEvent* Event) {
   if (Event->type() == QEvent::ActivationChange) {
-    // Noted as it happens: a focus held only between two ticks counts too.
-    if (isActiveWindow()) FHadFocus = true;
-    // The releases of keys held while the focus goes (Alt of Alt+Tab) never come here; without
-    // them the station would keep those keys down.
-    else
+    if (isActiveWindow()) {
+      FHadFocus = true;  // noted as it happens: a focus held only between two ticks counts too
+    } else {
+      // The releases of keys held while the focus goes (Alt of Alt+Tab) never come here; without
+      // them the station would keep those keys down.
       ReleaseKeys();
+    }
   }
   QWidget::changeEvent(Event);
 }
