@@ -9,8 +9,10 @@
 
 #include "control/KyvPlayerEvents.h"
 #include "control/PlayerControl.h"
+#include "platform/Errors.h"
 #include "platform/System.h"
 #include "ui/DetailFrame.h"
+#include "ui/FullScreenForm.h"
 #include "ui/NailsFrame.h"
 
 namespace kyv {
@@ -180,16 +182,31 @@ void TKyvPlayerCtrl::miStatusClick() {}
 
 void TKyvPlayerCtrl::miAboutClick() {}
 
-// Full screen, until its window exists.
+// Full screen.
 
 bool TKyvPlayerCtrl::ShowFullScreen() {
-  return false;
+  try {
+    if (!FFullScreenForm) FFullScreenForm = std::make_unique<TfrmFullScreen>(this);
+    // The control passes the requests on to a live station only.
+    FFullScreenForm->SetReader([this](const std::string& Text) { FControl.Request(Text); });
+    FFullScreenForm->Prepare(FControl.KyvWidth(), FControl.KyvHeight(), FControl.Window());
+  } catch (const EKyvError& e) {
+    OutputDebugString(std::string("Full screen: ") + e.what());
+    FFullScreenForm.reset();
+    return false;
+  }
+  FFullScreenForm->Present();
+  return true;
 }
 
-void TKyvPlayerCtrl::FreeFullScreen() {}
+void TKyvPlayerCtrl::FreeFullScreen() {
+  FFullScreenForm.reset();
+}
 
-bool TKyvPlayerCtrl::RepaintFullScreen(TBackBuffer&, const TRect&) {
-  return false;
+bool TKyvPlayerCtrl::RepaintFullScreen(TBackBuffer& Buffer, const TRect& Changed) {
+  if (!FFullScreenForm) return false;
+  FFullScreenForm->RepaintRect(Buffer, Changed);
+  return true;
 }
 
 // The views.
