@@ -25,7 +25,8 @@ struct IKyvPlayerHost : IUnknown {
      texts; any out pointer may be null. */
   virtual HRESULT GetLastSourceError(int32_t* Code, BSTR* Text, BSTR* Cause) = 0;
   /* The control's window as the toolkit's widget (a QWidget*), for a host built with the same
-     toolkit to place in its own window; not a reference: valid while the control lives. Null
+     toolkit to place in its own window; not a reference: valid while the control lives, unless
+     the host deletes it (the control then raises OnDestroy and goes on without a window). Null
      and E_NOTIMPL when the control has no toolkit window. */
   virtual HRESULT GetWidget(void** Widget) = 0;
 

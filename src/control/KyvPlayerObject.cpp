@@ -1,6 +1,7 @@
 #include "control/KyvPlayerObject.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -16,6 +17,16 @@ using com::TBstr;
 using std::chrono::milliseconds;
 
 namespace {
+
+// The integer a host passed for an enumeration, read without taking it for one: a value outside
+// the enumeration is the host's mistake, to be refused, not a fault of ours.
+template <class E>
+int32_t RawValue(const E& Value) noexcept {
+  static_assert(sizeof(E) == sizeof(int32_t));
+  int32_t raw = 0;
+  std::memcpy(&raw, &Value, sizeof raw);
+  return raw;
+}
 
 VARIANT_BOOL ToVariantBool(bool Value) noexcept {
   return Value ? VARIANT_TRUE : VARIANT_FALSE;
@@ -129,10 +140,11 @@ void LeaveThreadPump(TKyvPlayerObject* Object) {
 
 }  // namespace
 
-TKyvPlayerObject::TKyvPlayerObject(std::string CacheFolder)
+TKyvPlayerObject::TKyvPlayerObject(std::string CacheFolder, const TControlFormFactory& FormFactory)
     : FDispatch(KyvPlayerTypeLibrary(), kTypeIKyvPlayer),
       FPoint(*this, DIID_IKyvPlayerEvents),
-      FControl(std::move(CacheFolder)) {
+      FControl(std::move(CacheFolder)),
+      FForm(FormFactory ? FormFactory(FControl, FRaiser) : std::make_unique<TKeptControlForm>()) {
   FControl.SetEvents(&FAdapter);
   FControl.Core().SetStreamEvents(MakeCom<TStreamEventsForwarder>(FPoint));
   JoinThreadPump(this);
@@ -145,6 +157,7 @@ TKyvPlayerObject::~TKyvPlayerObject() {
 
 void TKyvPlayerObject::PumpFor(milliseconds Timeout) {
   try {
+    if (FForm->RunEvents(Timeout)) return;
     if (Timeout.count() <= 0) {
       FControl.Drain();
       FControl.RunTimers();
@@ -213,158 +226,146 @@ HRESULT TKyvPlayerObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wF
 // The form's properties.
 
 HRESULT TKyvPlayerObject::get_Visible(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.Visible); });
+  return Get(Value, [&] { return ToVariantBool(FForm->Visible()); });
 }
 
 HRESULT TKyvPlayerObject::put_Visible(VARIANT_BOOL Value) {
-  FForm.Visible = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetVisible(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_AutoScroll(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.AutoScroll); });
+  return Get(Value, [&] { return ToVariantBool(FForm->AutoScroll()); });
 }
 
 HRESULT TKyvPlayerObject::put_AutoScroll(VARIANT_BOOL Value) {
-  FForm.AutoScroll = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetAutoScroll(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_AutoSize(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.AutoSize); });
+  return Get(Value, [&] { return ToVariantBool(FForm->AutoSize()); });
 }
 
 HRESULT TKyvPlayerObject::put_AutoSize(VARIANT_BOOL Value) {
-  FForm.AutoSize = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetAutoSize(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_AxBorderStyle(TxActiveFormBorderStyle* Value) {
-  return Get(Value, [&] { return FForm.AxBorderStyle; });
+  return Get(Value, [&] { return FForm->AxBorderStyle(); });
 }
 
 HRESULT TKyvPlayerObject::put_AxBorderStyle(TxActiveFormBorderStyle Value) {
-  if (Value < afbNone || Value > afbRaised) return E_INVALIDARG;
-  FForm.AxBorderStyle = Value;
-  return S_OK;
+  const int32_t raw = RawValue(Value);
+  if (raw < afbNone || raw > afbRaised) return E_INVALIDARG;
+  const auto style = static_cast<TxActiveFormBorderStyle>(raw);
+  return Guard([&] { FForm->SetAxBorderStyle(style); });
 }
 
 HRESULT TKyvPlayerObject::get_Caption(BSTR* Value) {
-  return Get(Value, [&] { return NewText(FForm.Caption); });
+  return Get(Value, [&] { return NewText(FForm->Caption()); });
 }
 
 HRESULT TKyvPlayerObject::put_Caption(BSTR Value) {
-  return Guard([&] { FForm.Caption = TBstr::View(Value); });
+  return Guard([&] { FForm->SetCaption(std::u16string(TBstr::View(Value))); });
 }
 
 HRESULT TKyvPlayerObject::get_Color(OLE_COLOR* Value) {
-  return Get(Value, [&] { return FForm.Color; });
+  return Get(Value, [&] { return FForm->Color(); });
 }
 
 HRESULT TKyvPlayerObject::put_Color(OLE_COLOR Value) {
-  FForm.Color = Value;
-  return S_OK;
+  return Guard([&] { FForm->SetColor(Value); });
 }
 
 HRESULT TKyvPlayerObject::get_Font(IFontDisp** Value) {
-  return Get(Value, [&] { return com::TComPtr<IFontDisp>(FForm.Font).Detach(); });
+  return Get(Value, [&] { return FForm->Font().Detach(); });
 }
 
 HRESULT TKyvPlayerObject::put_Font(IFontDisp* Value) {
-  FForm.Font = com::TComPtr<IFontDisp>(Value);
-  return S_OK;
+  return Guard([&] { FForm->SetFont(com::TComPtr<IFontDisp>(Value)); });
 }
 
 HRESULT TKyvPlayerObject::get_KeyPreview(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.KeyPreview); });
+  return Get(Value, [&] { return ToVariantBool(FForm->KeyPreview()); });
 }
 
 HRESULT TKyvPlayerObject::put_KeyPreview(VARIANT_BOOL Value) {
-  FForm.KeyPreview = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetKeyPreview(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_PixelsPerInch(int32_t* Value) {
-  return Get(Value, [&] { return FForm.PixelsPerInch; });
+  return Get(Value, [&] { return FForm->PixelsPerInch(); });
 }
 
 HRESULT TKyvPlayerObject::put_PixelsPerInch(int32_t Value) {
   if (Value <= 0) return E_INVALIDARG;
-  FForm.PixelsPerInch = Value;
-  return S_OK;
+  return Guard([&] { FForm->SetPixelsPerInch(Value); });
 }
 
 HRESULT TKyvPlayerObject::get_PrintScale(TxPrintScale* Value) {
-  return Get(Value, [&] { return FForm.PrintScale; });
+  return Get(Value, [&] { return FForm->PrintScale(); });
 }
 
 HRESULT TKyvPlayerObject::put_PrintScale(TxPrintScale Value) {
-  if (Value < poNone || Value > poPrintToFit) return E_INVALIDARG;
-  FForm.PrintScale = Value;
-  return S_OK;
+  const int32_t raw = RawValue(Value);
+  if (raw < poNone || raw > poPrintToFit) return E_INVALIDARG;
+  const auto scale = static_cast<TxPrintScale>(raw);
+  return Guard([&] { FForm->SetPrintScale(scale); });
 }
 
 HRESULT TKyvPlayerObject::get_Scaled(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.Scaled); });
+  return Get(Value, [&] { return ToVariantBool(FForm->Scaled()); });
 }
 
 HRESULT TKyvPlayerObject::put_Scaled(VARIANT_BOOL Value) {
-  FForm.Scaled = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetScaled(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_Active(VARIANT_BOOL* Value) {
-  // Without a form on screen the control never has the focus.
-  return Get(Value, [] { return ToVariantBool(false); });
+  return Get(Value, [&] { return ToVariantBool(FForm->Active()); });
 }
 
 HRESULT TKyvPlayerObject::get_DropTarget(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.DropTarget); });
+  return Get(Value, [&] { return ToVariantBool(FForm->DropTarget()); });
 }
 
 HRESULT TKyvPlayerObject::put_DropTarget(VARIANT_BOOL Value) {
-  FForm.DropTarget = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetDropTarget(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_HelpFile(BSTR* Value) {
-  return Get(Value, [&] { return NewText(FForm.HelpFile); });
+  return Get(Value, [&] { return NewText(FForm->HelpFile()); });
 }
 
 HRESULT TKyvPlayerObject::put_HelpFile(BSTR Value) {
-  return Guard([&] { FForm.HelpFile = TBstr::View(Value); });
+  return Guard([&] { FForm->SetHelpFile(std::u16string(TBstr::View(Value))); });
 }
 
 HRESULT TKyvPlayerObject::get_DoubleBuffered(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.DoubleBuffered); });
+  return Get(Value, [&] { return ToVariantBool(FForm->DoubleBuffered()); });
 }
 
 HRESULT TKyvPlayerObject::put_DoubleBuffered(VARIANT_BOOL Value) {
-  FForm.DoubleBuffered = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetDoubleBuffered(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_VisibleDockClientCount(int32_t* Value) {
-  // Nothing docks into the control.
-  return Get(Value, [] { return 0; });
+  return Get(Value, [&] { return FForm->VisibleDockClientCount(); });
 }
 
 HRESULT TKyvPlayerObject::get_Enabled(VARIANT_BOOL* Value) {
-  return Get(Value, [&] { return ToVariantBool(FForm.Enabled); });
+  return Get(Value, [&] { return ToVariantBool(FForm->Enabled()); });
 }
 
 HRESULT TKyvPlayerObject::put_Enabled(VARIANT_BOOL Value) {
-  FForm.Enabled = Value != VARIANT_FALSE;
-  return S_OK;
+  return Guard([&] { FForm->SetEnabled(Value != VARIANT_FALSE); });
 }
 
 HRESULT TKyvPlayerObject::get_Cursor(int16_t* Value) {
-  return Get(Value, [&] { return FForm.Cursor; });
+  return Get(Value, [&] { return FForm->Cursor(); });
 }
 
 HRESULT TKyvPlayerObject::put_Cursor(int16_t Value) {
-  FForm.Cursor = Value;
-  return S_OK;
+  return Guard([&] { FForm->SetCursor(Value); });
 }
 
 // Commands and the player's properties.
@@ -589,8 +590,8 @@ HRESULT TKyvPlayerObject::GetLastSourceError(int32_t* Code, BSTR* Text, BSTR* Ca
 
 HRESULT TKyvPlayerObject::GetWidget(void** Widget) {
   if (Widget == nullptr) return E_POINTER;
-  *Widget = nullptr;
-  return E_NOTIMPL;
+  *Widget = FForm->Widget();
+  return *Widget != nullptr ? S_OK : E_NOTIMPL;
 }
 
 }  // namespace kyv

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "com/ComObject.h"
 #include "com/ComPtr.h"
 #include "com/ConnectionPoint.h"
 #include "com/TypedDispatch.h"
+#include "control/ControlForm.h"
 #include "control/KyvPlayerEvents.h"
 #include "control/PlayerControl.h"
 #include "kyv/kyvplayer.h"
@@ -34,24 +36,28 @@ namespace kyv {
 // returns E_UNEXPECTED (E_OUTOFMEMORY when memory ran out) with the failure's text as the
 // thread's error description.
 //
-// The form properties (slots 7 to 40) are kept values until the control has a toolkit form to
-// read and write them on; setting them changes nothing else.
+// The form properties (slots 7 to 40) are read and written on the control's form (IControlForm);
+// setting them changes nothing else.
 //
 // While it lives, the object's control is pumped by CoPumpMessages on the thread that made it
-// (its window's messages and its timers), so a host without an event loop runs it that way.
+// (the form's event loop, or without one the window's messages and the timers), so a host
+// without an event loop runs it that way.
 //
 // Threads: made, called and released on one thread (the host's), which also receives the
 // events. References may be counted on any thread, but the last one must be dropped there.
 class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPointContainer,
                                                       ISupportErrorInfo, IKyvPlayerHost> {
  public:
-  // CacheFolder as for TPlayerControl ("" is the per-user cache folder).
-  explicit TKyvPlayerObject(std::string CacheFolder = {});
+  // CacheFolder as for TPlayerControl ("" is the per-user cache folder). FormFactory makes the
+  // toolkit's form; without one the form's properties are kept values (TKeptControlForm).
+  explicit TKyvPlayerObject(std::string CacheFolder = {},
+                            const TControlFormFactory& FormFactory = {});
   ~TKyvPlayerObject() override;
 
   TPlayerControl& Control() noexcept { return FControl; }
-  // The thread's pump for this control: its messages and timers for up to Timeout (what is
-  // due now when zero).
+  IControlForm& Form() noexcept { return *FForm; }
+  // The thread's pump for this control: the form's event loop when it has one, else the
+  // control's messages and timers, for up to Timeout (what is due now when zero).
   void PumpFor(std::chrono::milliseconds Timeout);
   // Whether anything is under way that more pumping would move on: an open that has not
   // failed, playing, or a reconnection waiting.
@@ -178,26 +184,6 @@ class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPoi
     const TKyvPlayerEvents& FRaiser;
   };
 
-  // The form's properties as the host last set them (see the class comment).
-  struct TFormProperties {
-    bool Visible = true;
-    bool AutoScroll = false;
-    bool AutoSize = false;
-    TxActiveFormBorderStyle AxBorderStyle = afbNone;
-    std::u16string Caption = u"Kavrindel KyvPlayer";
-    OLE_COLOR Color = 0x8000000F;  // the system's button face
-    com::TComPtr<IFontDisp> Font;
-    bool KeyPreview = true;
-    int32_t PixelsPerInch = 96;
-    TxPrintScale PrintScale = poProportional;
-    bool Scaled = true;
-    bool DropTarget = false;
-    std::u16string HelpFile;
-    bool DoubleBuffered = false;
-    bool Enabled = true;
-    int16_t Cursor = 0;
-  };
-
   // Runs Body, turning what it throws into an HRESULT and the thread's error description. The
   // object holds a reference of its own meanwhile: an event handler may drop the host's last.
   template <class F>
@@ -210,9 +196,10 @@ class TKyvPlayerObject final : public com::TComObject<IKyvPlayer, IConnectionPoi
   com::TConnectionPoint FPoint;
   const TKyvPlayerEvents FRaiser{FPoint};
   TEventsAdapter FAdapter{FRaiser};
-  TFormProperties FForm;
-  // Last: it goes first, while the point and the adapter it reports to still exist.
+  // It goes first, while the point and the adapter it reports to still exist.
   TPlayerControl FControl;
+  // Last: it unhooks itself from the control before the control goes.
+  std::unique_ptr<IControlForm> FForm;
 };
 
 }  // namespace kyv

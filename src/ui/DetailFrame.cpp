@@ -43,6 +43,7 @@ TDetailFrame::TDetailFrame(QWidget* Parent)
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   horizontalScrollBar()->setSingleStep(27);
   setWidget(FCanvas);
+  viewport()->setAutoFillBackground(true);
   SetBackground(0x00FFFFFF);
   resize(343, 258);
 }
@@ -53,6 +54,8 @@ void TDetailFrame::SetBackground(uint32_t Colour) {
   QPalette palette = FCanvas->palette();
   palette.setColor(QPalette::Window, ColourOf(Colour));
   FCanvas->setPalette(palette);
+  // The viewport shows wherever the canvas does not reach (before any recording's layout).
+  viewport()->setPalette(palette);
 }
 
 void TDetailFrame::SetScreen(const TPlayContext& Context, TDisplayMode Mode) {

@@ -1,7 +1,8 @@
-/* A host written in plain C that knows only the public headers: it registers the control
-   library into a registry of its own, creates the control by program identifier, listens to its
-   state through a sink of its own, opens a recording, pumps the thread with CoPumpMessages until
-   it plays, scripts it by slot and by name, and takes it down.
+/* A host written in plain C that knows only the public headers and has no toolkit of its own:
+   it registers the control library into a registry of its own, creates the control by program
+   identifier (which brings its own Qt application), listens to its state through a sink of its
+   own, opens a recording, pumps the thread with CoPumpMessages until it plays, scripts it by
+   slot and by name, finds its widget, and takes it down.
    Usage: LIBRARY FOLDER SAMPLE WIDTH HEIGHT DURATION, FOLDER an empty folder for the registry
    and the cache, SAMPLE a recording in a folder of its own with WIDTH, HEIGHT and DURATION.
    Exit status 0 when all holds. */
@@ -174,6 +175,22 @@ static void ReadProperties(IKyvPlayer* player, int width, int height, int durati
   VariantClear(&result);
 }
 
+/* The control's form exists as a widget, and its caption is the widget's. */
+static void Form(IKyvPlayer* player, IKyvPlayerHost* host) {
+  void* widget = NULL;
+  CHECK(host->lpVtbl->GetWidget(host, &widget) == S_OK && widget != NULL);
+  BSTR caption = NULL;
+  CHECK(player->lpVtbl->get_Caption(player, &caption) == S_OK &&
+        TextIs(caption, "Kavrindel KyvPlayer"));
+  SysFreeString(caption);
+  caption = SysAllocStringUtf8("Lecture");
+  CHECK(player->lpVtbl->put_Caption(player, caption) == S_OK);
+  SysFreeString(caption);
+  caption = NULL;
+  CHECK(player->lpVtbl->get_Caption(player, &caption) == S_OK && TextIs(caption, "Lecture"));
+  SysFreeString(caption);
+}
+
 static void BadColor(IKyvPlayer* player) {
   ISupportErrorInfo* support = NULL;
   CHECK(player->lpVtbl->QueryInterface(player, &IID_ISupportErrorInfo, (void**)&support) == S_OK);
@@ -232,6 +249,7 @@ static void Run(IKyvPlayer* player, const char* sample, int width, int height, i
   FailedOpen(player, host, &sink, folder);
   OpenAndPlay(player, host, &sink, folder, sample);
   ReadProperties(player, width, height, duration);
+  Form(player, host);
   BadColor(player);
 
   sink.StateCount = 0;

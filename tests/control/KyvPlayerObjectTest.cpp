@@ -3,11 +3,13 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "ChildProcess.h"
+#include "ScopedEnv.h"
 #include "StationChild.h"
 #include "TempFolder.h"
 #include "com/Bstr.h"
@@ -20,6 +22,7 @@ namespace kyv {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using com::MakeCom;
 using com::TBstr;
 using com::TComPtr;
@@ -373,6 +376,44 @@ TEST(ControlHost, APlainCHostCreatesScriptsAndPumpsTheControl) {
   ASSERT_TRUE(host.Started());
   const int status = host.SignalAndWait(0, std::chrono::seconds(60));
   EXPECT_EQ(status, 0) << test::ReadTextFile(output);
+}
+
+// The display number an X server started with "-displayfd 1" writes to its output; -1 when it
+// has ended or written none within Timeout.
+int WaitForDisplayNumber(test::TChildProcess& Server, const fs::path& Output,
+                         std::chrono::milliseconds Timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + Timeout;
+  while (Server.Running() && std::chrono::steady_clock::now() < deadline) {
+    const std::string text = test::ReadTextFile(Output);
+    const size_t digits = text.find_first_of("0123456789");
+    if (digits != std::string::npos && text.find('\n', digits) != std::string::npos)
+      return std::stoi(text.substr(digits));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return -1;
+}
+
+// With an X display the C host's control gets its application on that display, and works the
+// same.
+TEST(ControlHost, APlainCHostOnARealDisplay) {
+  const TSample& sample = Sample();
+  test::TTempFolder folder{"kyv_control_host_x"};
+  test::TChildProcess server(
+      {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+      folder.Path() / "xvfb.txt");
+  const int display =
+      server.Started() ? WaitForDisplayNumber(server, folder.Path() / "xvfb.txt", 10s) : -1;
+  if (display < 0)
+    GTEST_SKIP() << "Xvfb did not start: " << test::ReadTextFile(folder.Path() / "xvfb.txt");
+  const TScopedEnv screen("DISPLAY", (":" + std::to_string(display)).c_str());
+  const TScopedEnv platform("QT_QPA_PLATFORM", nullptr);
+  const fs::path output = folder.Path() / "host.txt";
+  test::TChildProcess host(
+      {CONTROL_HOST_PATH, KYVPLAYER_LIBRARY, folder.Path().string(), sample.Path().string(), "160",
+       "120", std::to_string(sample.Summary.Duration)},
+      output);
+  ASSERT_TRUE(host.Started());
+  EXPECT_EQ(host.SignalAndWait(0, 60s), 0) << test::ReadTextFile(output);
 }
 
 }  // namespace

@@ -3,16 +3,23 @@
 #include "ui/StatusForm.h"
 
 #include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <string>
 
+#include "com/ComPtr.h"
+#include "control/KyvPlayerObject.h"
 #include "control/PlayerCore.h"
 #include "support/SmallSample.h"
 #include "support/TempFolder.h"
+#include "ui/KyvPlayerCtrl.h"
+#include "ui/QtControlForm.h"
 #include "writer/SampleRecording.h"
 
 namespace kyv {
@@ -84,41 +91,51 @@ TEST(StatusForm, ComponentsSitAtTheirPlacesWithTheCaptionsOfEachLanguage) {
   }
 }
 
-TEST(StatusForm, ShowsCentredOverTheControlAndRefreshesOnlyWhileShown) {
-  QWidget control;
-  control.setGeometry(100, 50, 495, 410);
-  control.show();
-  TPlayerCore core;
-  TfrmStatus form(nullptr, kLangEnglishUs);
-  const auto expectCentred = [&] {
-    const QPoint origin = control.mapToGlobal(QPoint(0, 0));
-    const QRect frame = form.frameGeometry();
-    EXPECT_EQ(frame.left(), origin.x() + (control.width() - frame.width()) / 2);
-    EXPECT_EQ(frame.top(), origin.y() + (control.height() - frame.height()) / 2);
+// The control's menu item makes the window once, over the control and reading its source; the
+// timer runs only while it is shown, however it was closed. The about box is modal.
+TEST(StatusForm, TheControlsMenuShowsOneWindowCentredOverItRefreshingOnlyWhileShown) {
+  test::TTempFolder folder("kyv_status_menu");
+  const auto object =
+      com::MakeCom<TKyvPlayerObject>((folder.Path() / "cache").string(), &TQtControlForm::Make);
+  TKyvPlayerCtrl& ctrl = *static_cast<TQtControlForm&>(object->Form()).Ctrl();
+  ctrl.move(100, 50);
+  ctrl.show();
+  const auto click = [&](const char* Item) { ctrl.findChild<QAction*>(Item)->trigger(); };
+  click("miStatus");
+  auto* form = static_cast<TfrmStatus*>(ctrl.findChild<QDialog*>("frmStatus"));
+  ASSERT_NE(form, nullptr);
+  const auto expectShownCentred = [&] {
+    const QPoint origin = ctrl.mapToGlobal(QPoint(0, 0));
+    const QRect frame = form->frameGeometry();
+    EXPECT_EQ(frame.left(), origin.x() + (ctrl.width() - frame.width()) / 2);
+    EXPECT_EQ(frame.top(), origin.y() + (ctrl.height() - frame.height()) / 2);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->RefreshTimer().isActive());
   };
+  expectShownCentred();
+  EXPECT_EQ(form->Context(), &object->Control().Core());
+  EXPECT_FALSE(form->isModal());
 
-  form.ShowIn(control, core);
-  EXPECT_EQ(form.parentWidget(), &control);
-  EXPECT_FALSE(form.isModal());
-  EXPECT_TRUE(form.RefreshTimer().isActive());
-  expectCentred();
+  form->findChild<QPushButton*>("btnClose")->click();
+  EXPECT_FALSE(form->RefreshTimer().isActive());
+  ctrl.resize(800, 700);
+  click("miStatus");
+  expectShownCentred();
+  EXPECT_EQ(ctrl.findChildren<QDialog*>("frmStatus").size(), 1);
+  QTest::keyClick(form, Qt::Key_Escape);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->RefreshTimer().isActive());
+  click("miStatus");
+  form->close();  // the close box
+  EXPECT_FALSE(form->RefreshTimer().isActive());
 
-  form.findChild<QPushButton*>("btnClose")->click();
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_FALSE(form.RefreshTimer().isActive());
-
-  control.resize(800, 700);
-  form.ShowIn(control, core);
-  EXPECT_TRUE(form.RefreshTimer().isActive());
-  expectCentred();
-
-  // The close box and Escape hide it the same way.
-  form.close();
-  EXPECT_FALSE(form.RefreshTimer().isActive());
-  form.ShowIn(control, core);
-  QTest::keyClick(&form, Qt::Key_Escape);
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_FALSE(form.RefreshTimer().isActive());
+  QString modal;
+  QTimer::singleShot(0, [&] {  // runs inside the about box's modal loop
+    modal = QApplication::activeModalWidget()->objectName();
+    QApplication::activeModalWidget()->close();
+  });
+  click("miAbout");
+  EXPECT_EQ(modal, "frmAbout");
 }
 
 // The sample played to the end is held whole, so the figures are the file's own.

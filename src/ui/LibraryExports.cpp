@@ -1,10 +1,19 @@
-// The component entry points of the control library.
+// The component entry points of the control library: its objects have the Qt form.
 #include "com/ClassFactory.h"
 #include "com/ComObject.h"
 #include "com/TypeLib.h"
 #include "control/KyvPlayerObject.h"
 #include "control/KyvPlayerTypeLib.h"
 #include "control/Registration.h"
+#include "ui/QtControlForm.h"
+
+namespace {
+
+kyv::com::TComPtr<kyv::TKyvPlayerObject> MakeControl() {
+  return kyv::com::MakeCom<kyv::TKyvPlayerObject>(std::string(), &kyv::TQtControlForm::Make);
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -16,7 +25,7 @@ KYVCOM_API HRESULT DllGetTypeLib(ITypeLib** pptlib);
 
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
   return kyv::com::GetClassObject<kyv::TKyvPlayerObject>(rclsid, kyv::kClsidKyvPlayerCtrl, riid,
-                                                         ppv);
+                                                         ppv, &MakeControl);
 }
 
 HRESULT DllRegisterServer(void) {
