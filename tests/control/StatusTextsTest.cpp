@@ -47,17 +47,5 @@ TEST(StatusTexts, RatesBelow1024AreKbpsAboveMbpsOf1024) {
   for (const auto& c : cases) EXPECT_EQ(StatusRateText(c.Kbps), c.Text) << c.Kbps;
 }
 
-TEST(StatusTexts, SizeAndDurationAreAlwaysGivenTheSourceFiguresOnlyWithASource) {
-  EXPECT_EQ(StatusSizeText(1024, 768), "1024 x 768");
-  EXPECT_EQ(StatusSizeText(65535, 0), "65535 x 0");
-
-  TStatusSnapshot closed;
-  const TStatusTexts none = StatusTextsOf(closed);
-  EXPECT_FALSE(none.HasSource);
-  EXPECT_EQ(none.Duration, "00:00:00");
-  EXPECT_EQ(none.Size, "0 x 0");
-  EXPECT_EQ(none.From + none.To + none.CurrentPosition + none.Frames + none.Bytes + none.BPS, "");
-}
-
 }  // namespace
 }  // namespace kyv
