@@ -37,7 +37,6 @@ class TfrmStatus : public QDialog {
 
   // timRefresh's handler: refreshes the figures (nothing without a context).
   void timRefreshTimer();
-  void Apply(const TStatusTexts& Texts);
   const QTimer& RefreshTimer() const noexcept { return timRefresh; }
 
  protected:
@@ -45,6 +44,8 @@ class TfrmStatus : public QDialog {
   void hideEvent(QHideEvent* Event) override;
 
  private:
+  void Apply(const TStatusTexts& Texts);
+
   friend struct TStatusFormLayout;  // the table of labels that fills the fields below
 
   QGroupBox* gbBuffer;        // owned by the window
