@@ -11,9 +11,11 @@
 #include "control/PlayerControl.h"
 #include "platform/Errors.h"
 #include "platform/System.h"
+#include "ui/AboutBox.h"
 #include "ui/DetailFrame.h"
 #include "ui/FullScreenForm.h"
 #include "ui/NailsFrame.h"
+#include "ui/StatusForm.h"
 
 namespace kyv {
 namespace {
@@ -178,9 +180,14 @@ void TKyvPlayerCtrl::miAdaptiveClick() {
   miDisplayModeClick();
 }
 
-void TKyvPlayerCtrl::miStatusClick() {}
+void TKyvPlayerCtrl::miStatusClick() {
+  if (FStatusForm == nullptr) FStatusForm = new TfrmStatus(this);
+  FStatusForm->ShowIn(*this, FControl.Core());
+}
 
-void TKyvPlayerCtrl::miAboutClick() {}
+void TKyvPlayerCtrl::miAboutClick() {
+  TAboutBox::ShowModal(*this);
+}
 
 // Full screen.
 

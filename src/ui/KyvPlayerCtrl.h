@@ -18,6 +18,7 @@ class TfrmFullScreen;
 class TKyvPlayerEvents;
 class TNailsFrame;
 class TPlayerControl;
+class TfrmStatus;
 
 // The control's form: the widget a host places, holding the detail view frmDetail above the
 // thumbnail strip frmNails (hidden until its first thumbnail), with the popup menu pmKyv. It is
@@ -129,6 +130,7 @@ class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
   bool FLeftPressed = false;
   OLE_COLOR FColor;
   int16_t FCursor = 0;
+  TfrmStatus* FStatusForm = nullptr;  // made on first use, owned by the form
 };
 
 }  // namespace kyv
