@@ -1,6 +1,7 @@
 // The repaint of the detail view: StretchBilinear reducing whole pictures beside libswscale's
 // bilinear scaler and a memcpy of the destination's bytes, the 1:1 repaint beside a memcpy of
-// the picture's rows, and the cost of painting a whole 1080p picture widget.
+// the picture's rows, the full-screen repaint of a frame larger than the monitor, and the cost of
+// painting a whole 1080p picture widget.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -129,6 +130,28 @@ void BM_MemcpyRows1080(benchmark::State& state) {
   }
 }
 
+// A whole 1080p frame in the full-screen window of a 1280 x 1024 monitor: reduced to 66 % so that
+// all of it shows, beside the 1:1 copy of only the part that fits.
+void BM_FullScreenReduced(benchmark::State& state) {
+  TBackBuffer& buffer = Buffer1080();
+  TDib picture(1267, 712);
+  TRepainter repainter;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        repainter.RepaintRect(buffer, picture, {0, 0, 1920, 1080}, dmAdaptive, 66));
+  }
+}
+
+void BM_FullScreenTopLeft(benchmark::State& state) {
+  TBackBuffer& buffer = Buffer1080();
+  TDib picture(1267, 712);
+  TRepainter repainter;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        repainter.RepaintRect(buffer, picture, {0, 0, 1920, 1080}, dmFull, 100));
+  }
+}
+
 // What a paint of the whole picture costs: the widget draws its bitmap into a 32-bit surface,
 // as a window's backing store is.
 void BM_PaintWidget1080(benchmark::State& state) {
@@ -147,6 +170,8 @@ BENCHMARK(BM_StretchBilinear)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemcpyDest)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Repaint1to1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemcpyRows1080)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullScreenReduced)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullScreenTopLeft)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PaintWidget1080)->Unit(benchmark::kMicrosecond);
 
 void PrintRatios(const bench::TRatioReporter& r) {

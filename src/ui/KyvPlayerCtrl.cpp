@@ -9,9 +9,13 @@
 
 #include "control/KyvPlayerEvents.h"
 #include "control/PlayerControl.h"
+#include "platform/Errors.h"
 #include "platform/System.h"
+#include "ui/AboutBox.h"
 #include "ui/DetailFrame.h"
+#include "ui/FullScreenForm.h"
 #include "ui/NailsFrame.h"
+#include "ui/StatusForm.h"
 
 namespace kyv {
 namespace {
@@ -176,20 +180,40 @@ void TKyvPlayerCtrl::miAdaptiveClick() {
   miDisplayModeClick();
 }
 
-void TKyvPlayerCtrl::miStatusClick() {}
-
-void TKyvPlayerCtrl::miAboutClick() {}
-
-// Full screen, until its window exists.
-
-bool TKyvPlayerCtrl::ShowFullScreen() {
-  return false;
+void TKyvPlayerCtrl::miStatusClick() {
+  if (FStatusForm == nullptr) FStatusForm = new TfrmStatus(this);
+  FStatusForm->ShowIn(*this, FControl.Core());
 }
 
-void TKyvPlayerCtrl::FreeFullScreen() {}
+void TKyvPlayerCtrl::miAboutClick() {
+  TAboutBox::ShowModal(*this);
+}
 
-bool TKyvPlayerCtrl::RepaintFullScreen(TBackBuffer&, const TRect&) {
-  return false;
+// Full screen.
+
+bool TKyvPlayerCtrl::ShowFullScreen() {
+  try {
+    if (!FFullScreenForm) FFullScreenForm = std::make_unique<TfrmFullScreen>(this);
+    // The control passes the requests on to a live station only.
+    FFullScreenForm->SetReader([this](const std::string& Text) { FControl.Request(Text); });
+    FFullScreenForm->Prepare(FControl.KyvWidth(), FControl.KyvHeight(), FControl.Window());
+  } catch (const EKyvError& e) {
+    OutputDebugString(std::string("Full screen: ") + e.what());
+    FFullScreenForm.reset();
+    return false;
+  }
+  FFullScreenForm->Present();
+  return true;
+}
+
+void TKyvPlayerCtrl::FreeFullScreen() {
+  FFullScreenForm.reset();
+}
+
+bool TKyvPlayerCtrl::RepaintFullScreen(TBackBuffer& Buffer, const TRect& Changed) {
+  if (!FFullScreenForm) return false;
+  FFullScreenForm->RepaintRect(Buffer, Changed);
+  return true;
 }
 
 // The views.

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "control/PlayerViews.h"
 #include "kyv/kyvplayer.h"
@@ -13,9 +14,11 @@ namespace kyv {
 
 class TBackBuffer;
 class TDetailFrame;
+class TfrmFullScreen;
 class TKyvPlayerEvents;
 class TNailsFrame;
 class TPlayerControl;
+class TfrmStatus;
 
 // The control's form: the widget a host places, holding the detail view frmDetail above the
 // thumbnail strip frmNails (hidden until its first thumbnail), with the popup menu pmKyv. It is
@@ -27,8 +30,9 @@ class TPlayerControl;
 // OnKeyPress before the widget that has the focus; the key the host leaves is the one that
 // widget gets, and a key cleared to 0 is dropped.
 //
-// Full screen: while the display mode is dmFull the picture is shown by ShowFullScreen's window;
-// as long as there is none, the detail view shows it as in dmAdaptive and the mode stays dmFull.
+// Full screen: while the display mode is dmFull and a source is shown, the full-screen window
+// (TfrmFullScreen) shows the picture and sends a live station the viewer's input; when it cannot
+// be made, the detail view shows the picture as in dmAdaptive and the mode stays dmFull.
 //
 // UI thread, all of it. The control and the events belong to the form's owner and outlive it.
 class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
@@ -122,9 +126,11 @@ class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
   bool FKeyPreview = true;
   bool FResending = false;  // a previewed key is being delivered: the filter lets it pass
   bool FFullScreenShown = false;
+  std::unique_ptr<TfrmFullScreen> FFullScreenForm;  // only while full screen shows a source
   bool FLeftPressed = false;
   OLE_COLOR FColor;
   int16_t FCursor = 0;
+  TfrmStatus* FStatusForm = nullptr;  // made on first use, owned by the form
 };
 
 }  // namespace kyv
