@@ -1,0 +1,25 @@
+# The menu entry passes desktop-file-validate, and the MIME package compiles into a database
+# that knows the type by its name pattern and by its magic.
+foreach(tool VALIDATE UPDATE_MIME)
+  if(NOT ${tool})
+    message(FATAL_ERROR "${tool}: the tool is not installed (./dev setup)")
+  endif()
+endforeach()
+execute_process(COMMAND ${VALIDATE} ${SOURCE_DIR}/data/kyvplayer.desktop
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT out STREQUAL "")
+  message(FATAL_ERROR "kyvplayer.desktop: ${out}")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR}/mime/packages)
+configure_file(${SOURCE_DIR}/data/kyvplayer-mime.xml ${WORK_DIR}/mime/packages/kyvplayer.xml COPYONLY)
+execute_process(COMMAND ${UPDATE_MIME} ${WORK_DIR}/mime RESULT_VARIABLE status ERROR_VARIABLE out)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "update-mime-database: ${out}")
+endif()
+file(READ ${WORK_DIR}/mime/globs2 globs)
+file(READ ${WORK_DIR}/mime/magic magic HEX)
+# "AV" 01 01 as the compiled magic holds it.
+if(NOT globs MATCHES "video/x-kyv:\\*\\.kyv" OR NOT magic MATCHES "41560101")
+  message(FATAL_ERROR "the MIME database does not know video/x-kyv by name and magic")
+endif()
