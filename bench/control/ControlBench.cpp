@@ -4,8 +4,6 @@
 //
 // The sample is written once into $TMPDIR and reused by later runs.
 
-#include <time.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -13,9 +11,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ControlSample.h"
 #include "HeadlessPlayer.h"
 #include "control/PlayerControl.h"
-#include "writer/SampleRecording.h"
 
 namespace kyv {
 namespace {
@@ -23,26 +21,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-const std::string& Sample() {
-  static const std::string path = [] {
-    const auto dir = std::filesystem::temp_directory_path() / "kyv_bench_control";
-    const auto file = dir / "sample.kyv";
-    if (!std::filesystem::exists(file)) {
-      std::filesystem::create_directories(dir);
-      TSampleOptions options;
-      options.NailInterval = 0;
-      WriteSampleRecording(file, options);
-    }
-    return file.string();
-  }();
-  return path;
-}
+using bench::ControlSample;
+using bench::ProcessCpuSeconds;
 
 // Counts the changed areas the control hands to its views.
 struct TCountingViews : IPlayerViews {
@@ -51,7 +31,7 @@ struct TCountingViews : IPlayerViews {
 };
 
 void BM_OpenToFirstPicture(benchmark::State& state) {
-  const std::string& sample = Sample();
+  const std::string& sample = ControlSample();
   TCountingViews views;
   TPlayerControl control;
   control.SetViews(&views);
@@ -87,7 +67,7 @@ struct TCpuMeter {
 };
 
 void BM_PlayInsideTheControl(benchmark::State& state) {
-  const std::string& sample = Sample();
+  const std::string& sample = ControlSample();
   TCountingViews views;
   TPlayerControl control;
   control.SetViews(&views);
@@ -103,7 +83,7 @@ void BM_PlayInsideTheControl(benchmark::State& state) {
 BENCHMARK(BM_PlayInsideTheControl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 void BM_PlayHeadless(benchmark::State& state) {
-  const std::string& sample = Sample();
+  const std::string& sample = ControlSample();
   TCpuMeter meter;
   for (auto _ : state) {
     tool::THeadlessPlayer player;

@@ -6,8 +6,6 @@
 //
 // The sample is written once into $TMPDIR and reused by later runs.
 
-#include <time.h>
-
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -21,13 +19,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ControlSample.h"
 #include "HeadlessPlayer.h"
 #include "com/Bstr.h"
 #include "control/KyvPlayerObject.h"
 #include "picture/PictureLayout.h"
 #include "ui/DetailFrame.h"
 #include "ui/QtControlForm.h"
-#include "writer/SampleRecording.h"
 
 namespace kyv {
 namespace {
@@ -35,26 +33,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-const std::string& Sample() {
-  static const std::string path = [] {
-    const auto dir = std::filesystem::temp_directory_path() / "kyv_bench_control";
-    const auto file = dir / "sample.kyv";
-    if (!std::filesystem::exists(file)) {
-      std::filesystem::create_directories(dir);
-      TSampleOptions options;
-      options.NailInterval = 0;
-      WriteSampleRecording(file, options);
-    }
-    return file.string();
-  }();
-  return path;
-}
+using bench::ControlSample;
+using bench::ProcessCpuSeconds;
 
 // Runs Qt's loop until Done or Timeout; false on the time-out.
 bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout) {
@@ -80,7 +60,7 @@ struct TShownControl {
     Ctrl.show();
     RunFor(50ms);
   }
-  void Open() { Object->Open(com::TBstr::FromUtf8(Sample()).Get()); }
+  void Open() { Object->Open(com::TBstr::FromUtf8(ControlSample()).Get()); }
 
   com::TComPtr<TKyvPlayerObject> Object;
   TKyvPlayerCtrl& Ctrl;
@@ -157,7 +137,7 @@ void BM_PlayHeadless(benchmark::State& state) {
     tool::THeadlessPlayer::TListener listener;
     listener.Dirty = [](const TRect&) {};
     player.SetListener(std::move(listener));
-    player.Open(Sample());
+    player.Open(ControlSample());
     player.Play();
     gHeadless.Measure([&] { player.Pump(kPlayFor); });
     player.Close();

@@ -38,14 +38,16 @@ extern "C" {
 #else
 
 struct IKyvPlayerHost;
+/* clang-format off */
 typedef struct IKyvPlayerHostVtbl {
   KYV_IUNKNOWN_MEMBERS(struct IKyvPlayerHost);
   HRESULT (*put_ContainerUrl)(struct IKyvPlayerHost* This, BSTR Url);
   HRESULT (*get_ContainerUrl)(struct IKyvPlayerHost* This, BSTR* Url);
-  HRESULT (*GetLastSourceError)
-  (struct IKyvPlayerHost* This, int32_t* Code, BSTR* Text, BSTR* Cause);
+  HRESULT (*GetLastSourceError)(struct IKyvPlayerHost* This, int32_t* Code, BSTR* Text,
+                                BSTR* Cause);
   HRESULT (*GetWidget)(struct IKyvPlayerHost* This, void** Widget);
 } IKyvPlayerHostVtbl;
+/* clang-format on */
 typedef struct IKyvPlayerHost {
   const IKyvPlayerHostVtbl* lpVtbl;
 } IKyvPlayerHost;
