@@ -358,15 +358,20 @@ void TPlayerWindow::FillRecentMenu() {
   FRecentMenu->addAction("Clear", this, [this] { FRecent.Clear(); });
 }
 
+bool TPlayerWindow::TriggerControlAction(const char* Name) {
+  QAction* action = FControlWidget ? FControlWidget->findChild<QAction*>(Name) : nullptr;
+  if (action != nullptr) action->trigger();
+  return action != nullptr;
+}
+
 void TPlayerWindow::ShowStatistics() {
-  QAction* status = FControlWidget ? FControlWidget->findChild<QAction*>("miStatus") : nullptr;
-  if (status != nullptr)
-    status->trigger();
-  else
+  if (!TriggerControlAction("miStatus"))
     statusBar()->showMessage("This control has no statistics window.", 3000);
 }
 
+// The control's own box names the libraries it decodes with; a control without one gets ours.
 void TPlayerWindow::ShowAbout() {
+  if (TriggerControlAction("miAbout")) return;
   QMessageBox::about(this, "About KyvPlayer",
                      QString("<b>KyvPlayer %1</b><p>Plays Kyv screen recordings: files, web and "
                              "FTP addresses, live stations and multicast groups.</p><p>Qt %2</p>")

@@ -85,6 +85,8 @@ class TPlayerWindow : public QMainWindow {
   void EmbedControl();
   void ChooseOpenFile();
   void ChooseOpenAddress();
+  // Triggers the control's menu item named Name; false when the control has none.
+  bool TriggerControlAction(const char* Name);
   void ShowStatistics();
   void ShowAbout();
   void SetDisplayMode(TDisplayMode Mode);
