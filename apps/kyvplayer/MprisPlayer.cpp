@@ -21,8 +21,10 @@ QVariantMap TMprisPlayer::Metadata() const {
   map["mpris:length"] = qlonglong{FWindow.Duration()} * 1000;
   map["xesam:title"] = FWindow.Title();
   const QString address = FWindow.Address();
-  map["xesam:url"] =
-      address.startsWith('/') ? QUrl::fromLocalFile(address).toString(QUrl::FullyEncoded) : address;
+  // Every program on the session bus reads this: no user name or password in it.
+  map["xesam:url"] = address.startsWith('/')
+                         ? QUrl::fromLocalFile(address).toString(QUrl::FullyEncoded)
+                         : QUrl(address).adjusted(QUrl::RemoveUserInfo).toString();
   return map;
 }
 

@@ -267,7 +267,11 @@ void TPlayerWindow::OpenAddress(const QString& Address) {
   FBar->SetLive(false);
   FBar->SetSpeed(1);
   Command([&] { FKnownFailure = FLink.LastSourceFailure(); });
-  FRecent.Add(address);
+  // A password in a web or FTP address is not written into the settings file.
+  const QUrl url(address);
+  FRecent.Add(address.contains("://") && !url.password().isEmpty()
+                  ? url.adjusted(QUrl::RemovePassword).toString()
+                  : address);
   FStationTitle.clear();
   setWindowTitle(Title() + " - KyvPlayer");
   FClosing = true;

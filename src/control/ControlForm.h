@@ -62,6 +62,9 @@ class IControlForm {
   virtual int16_t Cursor() const = 0;
   virtual void SetCursor(int16_t Value) = 0;
 
+  // The component the form belongs to (not owned): a form whose toolkit calls the control or
+  // raises events from its own loop keeps it alive meanwhile, as the host may release it there.
+  virtual void SetOwner(IUnknown* Owner) = 0;
   // The toolkit's widget (a QWidget*); null without a toolkit or once the host deleted it.
   virtual void* Widget() = 0;
   // What the control draws into; null without a toolkit.
@@ -117,6 +120,8 @@ class TKeptControlForm : public IControlForm {
   void SetEnabled(bool Value) override { FEnabled = Value; }
   int16_t Cursor() const override { return FCursor; }
   void SetCursor(int16_t Value) override { FCursor = Value; }
+  // The host's own loop runs the control, holding the component (the thread pump does).
+  void SetOwner(IUnknown*) override {}
 
   void* Widget() override { return nullptr; }
   IPlayerViews* Views() override { return nullptr; }

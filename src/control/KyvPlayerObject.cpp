@@ -146,6 +146,7 @@ TKyvPlayerObject::TKyvPlayerObject(std::string CacheFolder, const TControlFormFa
       FControl(std::move(CacheFolder)),
       FForm(FormFactory ? FormFactory(FControl, FRaiser) : std::make_unique<TKeptControlForm>()) {
   FControl.SetEvents(&FAdapter);
+  FForm->SetOwner(static_cast<IKyvPlayer*>(this));
   FControl.Core().SetStreamEvents(MakeCom<TStreamEventsForwarder>(FPoint));
   JoinThreadPump(this);
 }

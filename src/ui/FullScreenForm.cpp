@@ -17,6 +17,8 @@ TfrmFullScreen::TfrmFullScreen(const QWidget* Host)
       FHost(Host) {
   setObjectName("frmFullScreen");
   setWindowTitle(QString::fromUtf8("全屏幕"));
+  // A host quitting by closing its last window must not be held up by this one.
+  setAttribute(Qt::WA_QuitOnClose, false);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, Qt::black);
   setPalette(palette);

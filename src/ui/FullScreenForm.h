@@ -60,6 +60,8 @@ class TfrmFullScreen : public QWidget {
   int Zoom() const noexcept { return FLayout.Zoom; }
   TPictureWidget& Picture() noexcept { return *FPicture; }
   QTimer& FrontTimer() noexcept { return FFrontTimer; }
+  // Sends the release of every key the station was told is down (the window is about to go).
+  void ReleaseKeys();
 
  protected:
   void changeEvent(QEvent* Event) override;
@@ -71,8 +73,6 @@ class TfrmFullScreen : public QWidget {
 
  private:
   void Send(const std::string& Text);
-  // Sends the release of every key the station was told is down.
-  void ReleaseKeys();
   void PictureButton(int Button, int X, int Y, bool Up);
   void PictureMove(int X, int Y);
   QRect MonitorRect() const;

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <algorithm>
 
 #include "control/KyvPlayerEvents.h"
@@ -15,6 +16,7 @@
 #include "ui/DetailFrame.h"
 #include "ui/FullScreenForm.h"
 #include "ui/NailsFrame.h"
+#include "ui/OwnerHold.h"
 #include "ui/StatusForm.h"
 
 namespace kyv {
@@ -99,14 +101,29 @@ TKyvPlayerCtrl::TKyvPlayerCtrl(TPlayerControl& Control, const TKyvPlayerEvents& 
   FDetail->Picture().hide();
   FDetail->SetOnLayout([this] { RefreshPicture(); });
   TPointerEvents& pointer = FDetail->PointerEvents();
-  pointer.MouseDown = [this](int Button, int X, int Y) { FEvents.OnMouseDown(Button, X, Y); };
-  pointer.MouseMove = [this](int X, int Y) { FEvents.OnMouseMove(X, Y); };
-  pointer.MouseUp = [this](int Button, int X, int Y) { FEvents.OnMouseUp(Button, X, Y); };
-  pointer.Click = [this] { FEvents.OnClick(); };
+  pointer.MouseDown = [this](int Button, int X, int Y) {
+    const TOwnerHold hold(FOwner);
+    FEvents.OnMouseDown(Button, X, Y);
+  };
+  pointer.MouseMove = [this](int X, int Y) {
+    const TOwnerHold hold(FOwner);
+    FEvents.OnMouseMove(X, Y);
+  };
+  pointer.MouseUp = [this](int Button, int X, int Y) {
+    const TOwnerHold hold(FOwner);
+    FEvents.OnMouseUp(Button, X, Y);
+  };
+  pointer.Click = [this] {
+    const TOwnerHold hold(FOwner);
+    FEvents.OnClick();
+  };
   setFocusProxy(FDetail);
 
   FNails->SetWindow(window);
-  FNails->SetOnSkip([this](int Seconds) { FEvents.OnSkip(Seconds); });
+  FNails->SetOnSkip([this](int Seconds) {
+    const TOwnerHold hold(FOwner);
+    FEvents.OnSkip(Seconds);
+  });
   FNails->resize(kDesignWidth, kNailsHeight);
 
   MakeMenu();
@@ -118,6 +135,7 @@ TKyvPlayerCtrl::TKyvPlayerCtrl(TPlayerControl& Control, const TKyvPlayerEvents& 
 }
 
 TKyvPlayerCtrl::~TKyvPlayerCtrl() {
+  FreeFullScreen();
   if (OnDestroying) OnDestroying();
 }
 
@@ -152,7 +170,10 @@ QAction* TKyvPlayerCtrl::AddItem(QMenu& Menu, const char* Name, const char* Stor
   const bool chinese = SystemDefaultLangID() == kLangChinesePrc;
   QAction* item = Menu.addAction(chinese ? QString::fromUtf8(Stored) : QString::fromUtf8(English));
   item->setObjectName(Name);
-  connect(item, &QAction::triggered, this, [this, Handler] { (this->*Handler)(); });
+  connect(item, &QAction::triggered, this, [this, Handler] {
+    const TOwnerHold hold(FOwner);
+    (this->*Handler)();
+  });
   return item;
 }
 
@@ -207,6 +228,9 @@ bool TKyvPlayerCtrl::ShowFullScreen() {
 }
 
 void TKyvPlayerCtrl::FreeFullScreen() {
+  // Keys held when the control drops the window (a new mode, a close, the host deleting the
+  // form) would stay down at the station.
+  if (FFullScreenForm) FFullScreenForm->ReleaseKeys();
   FFullScreenForm.reset();
 }
 
@@ -341,7 +365,11 @@ bool TKyvPlayerCtrl::PreviewKey(QWidget& Target, QKeyEvent& Event) {
   if (Event.text().size() != 1) return false;  // not a character
   const char16_t typed = Event.text().at(0).unicode();
   int16_t key = static_cast<int16_t>(typed);
+  const TOwnerHold hold(FOwner);
+  // The host may delete the form or the widget the key was going to.
+  const QPointer<QWidget> self(this), target(&Target);
   FEvents.OnKeyPress(key);
+  if (!self || !target) return true;
   // The event goes on as a copy that the filter lets pass, so that its way up through the
   // parents does not reach the host again.
   Event.accept();
@@ -360,6 +388,7 @@ void TKyvPlayerCtrl::keyPressEvent(QKeyEvent* Event) {
   // With key preview the host has seen the key already.
   if (!FKeyPreview && Event->text().size() == 1) {
     auto key = static_cast<int16_t>(Event->text().at(0).unicode());
+    const TOwnerHold hold(FOwner);
     FEvents.OnKeyPress(key);
   }
   QWidget::keyPressEvent(Event);
@@ -368,6 +397,7 @@ void TKyvPlayerCtrl::keyPressEvent(QKeyEvent* Event) {
 void TKyvPlayerCtrl::changeEvent(QEvent* Event) {
   QWidget::changeEvent(Event);
   if (Event->type() != QEvent::ActivationChange) return;
+  const TOwnerHold hold(FOwner);
   if (isActiveWindow())
     FEvents.OnActivate();
   else
@@ -376,6 +406,7 @@ void TKyvPlayerCtrl::changeEvent(QEvent* Event) {
 
 void TKyvPlayerCtrl::paintEvent(QPaintEvent* Event) {
   QWidget::paintEvent(Event);
+  const TOwnerHold hold(FOwner);
   FEvents.OnPaint();
 }
 
@@ -388,11 +419,15 @@ void TKyvPlayerCtrl::mouseReleaseEvent(QMouseEvent* Event) {
   const bool click = Event->button() == Qt::LeftButton && FLeftPressed &&
                      rect().contains(Event->position().toPoint());
   if (Event->button() == Qt::LeftButton) FLeftPressed = false;
-  if (click) FEvents.OnClick();
+  if (!click) return;
+  const TOwnerHold hold(FOwner);
+  FEvents.OnClick();
 }
 
 void TKyvPlayerCtrl::mouseDoubleClickEvent(QMouseEvent* Event) {
-  if (Event->button() == Qt::LeftButton) FEvents.OnDblClick();
+  if (Event->button() != Qt::LeftButton) return;
+  const TOwnerHold hold(FOwner);
+  FEvents.OnDblClick();
 }
 
 void TKyvPlayerCtrl::contextMenuEvent(QContextMenuEvent* Event) {

@@ -72,6 +72,9 @@ class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
   // The picture that shows the recording in the detail view.
   QWidget& imgPic() noexcept;
 
+  // The component that owns the form: held while the host handles an event the form raises.
+  void SetOwner(IUnknown* Owner) noexcept { FOwner = Owner; }
+
   // Called first thing when the form goes (the host may delete it), while all of it exists.
   std::function<void()> OnDestroying;
 
@@ -81,16 +84,16 @@ class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
   void miOriginalClick();
   void miAdaptiveClick();
   // The statistics window and the about box.
-  virtual void miStatusClick();
-  virtual void miAboutClick();
+  void miStatusClick();
+  void miAboutClick();
 
  protected:
   // The full-screen window: make it if there is none and show the current source on it (false
   // when the form has none, and the detail view shows the picture instead); free it; copy a
   // changed part of the back buffer into its picture (false when it has none).
-  virtual bool ShowFullScreen();
-  virtual void FreeFullScreen();
-  virtual bool RepaintFullScreen(TBackBuffer& Buffer, const TRect& Changed);
+  bool ShowFullScreen();
+  void FreeFullScreen();
+  bool RepaintFullScreen(TBackBuffer& Buffer, const TRect& Changed);
 
   TPlayerControl& Control() noexcept { return FControl; }
   const TKyvPlayerEvents& Events() const noexcept { return FEvents; }
@@ -131,6 +134,7 @@ class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
   OLE_COLOR FColor;
   int16_t FCursor = 0;
   TfrmStatus* FStatusForm = nullptr;  // made on first use, owned by the form
+  IUnknown* FOwner = nullptr;
 };
 
 }  // namespace kyv

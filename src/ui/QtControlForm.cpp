@@ -8,6 +8,7 @@
 #include "control/PlayerControl.h"
 #include "platform/System.h"
 #include "ui/ControlApplication.h"
+#include "ui/OwnerHold.h"
 
 namespace kyv {
 
@@ -24,6 +25,9 @@ TQtControlForm::TQtControlForm(TPlayerControl& Control, const TKyvPlayerEvents& 
   QObject::connect(&FTimer, &QTimer::timeout, &FReceiver, [this] { RunTimers(); });
   // The control goes on without views; the host hears of it.
   FCtrl->OnDestroying = [this] {
+    // Forgotten first: a host releasing the control in OnDestroy must not see this widget again
+    // (GetWidget) nor have the form delete it a second time.
+    FCtrl = nullptr;
     FControl.SetViews(nullptr);
     FEvents.OnDestroy();
   };
@@ -60,7 +64,13 @@ void TQtControlForm::Unhook() {
   FTimer.stop();
 }
 
+void TQtControlForm::SetOwner(IUnknown* Owner) {
+  FOwner = Owner;
+  if (FCtrl) FCtrl->SetOwner(Owner);
+}
+
 void TQtControlForm::Drain() {
+  const TOwnerHold hold(FOwner);
   try {
     FControl.Drain();
   } catch (const std::exception& e) {
@@ -70,6 +80,7 @@ void TQtControlForm::Drain() {
 }
 
 void TQtControlForm::RunTimers() {
+  const TOwnerHold hold(FOwner);
   try {
     FControl.RunTimers();
   } catch (const std::exception& e) {

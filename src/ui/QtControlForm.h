@@ -51,6 +51,7 @@ class TQtControlForm final : public TKeptControlForm {
   int16_t Cursor() const override;
   void SetCursor(int16_t Value) override;
 
+  void SetOwner(IUnknown* Owner) override;
   void* Widget() override;
   IPlayerViews* Views() override;
   bool RunEvents(std::chrono::milliseconds Timeout) override;
@@ -71,6 +72,7 @@ class TQtControlForm final : public TKeptControlForm {
   QObject FReceiver;  // the queued drains go to it; they die with it
   QTimer FTimer;
   QPointer<TKyvPlayerCtrl> FCtrl;
+  IUnknown* FOwner = nullptr;  // the component; held while the control runs (TOwnerHold)
 };
 
 }  // namespace kyv

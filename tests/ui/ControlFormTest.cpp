@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
 #include <filesystem>
@@ -331,6 +332,42 @@ TEST_F(ControlForm, AHostThatDeletesTheFormHearsOnDestroyAndTheControlGoesOn) {
   ASSERT_EQ(Object->get_Caption(&caption), S_OK);
   EXPECT_EQ(TBstr(TBstr::View(caption)).Utf8(), "Kavrindel KyvPlayer");
   SysFreeString(caption);
+}
+
+// A host may drop its last reference in any event: the control goes once Qt's loop is back,
+// never under the code that raised the event (AddressSanitizer sees any use after that).
+TEST_F(ControlForm, AHostReleasingTheControlInAnEventFreesItOnceTheLoopIsBack) {
+  const struct {
+    const char* Event;
+    std::function<void()> Raise;
+  } cases[] = {
+      {"State(1)",
+       [this] { ASSERT_EQ(Object->Open(TBstr::FromUtf8(SamplePath().string()).Get()), S_OK); }},
+      {"Key(97)",
+       [this] {
+         auto* edit = new QLineEdit(&Ctrl().frmDetail());
+         QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+         QCoreApplication::sendEvent(edit, &press);
+       }},
+      {"Destroy()", [this] { delete &Ctrl(); }},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    const QPointer<QWidget> widget(&Ctrl());
+    void* handed = this;
+    Sink->OnEvent = [&](const std::string& Event) {
+      if (Event != c.Event) return;
+      if (Event == "Destroy()") {
+        // The dying widget is no longer handed out.
+        EXPECT_EQ(Object->GetWidget(&handed), E_NOTIMPL);
+        EXPECT_EQ(handed, nullptr);
+      }
+      Object.Reset();
+    };
+    c.Raise();
+    ASSERT_TRUE(Until([&] { return !Object && widget.isNull(); })) << c.Event;
+    Sink->OnEvent = nullptr;
+  }
 }
 
 TEST_F(ControlForm, ACacheFolderThatCannotBeMadeIsToldWithoutBlockingTheHost) {
