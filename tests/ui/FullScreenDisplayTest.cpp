@@ -156,6 +156,20 @@ TEST_F(FullScreenDisplay, AnotherWindowTakingTheFocusEndsFullScreen) {
   EXPECT_EQ(Control().Status(), vpPlaying);
 }
 
+// The host leaving full screen while a key is down: the station is told the key came up.
+TEST_F(FullScreenDisplay, AHostLeavingFullScreenReleasesTheKeysHeldAtTheStation) {
+  ASSERT_EQ(XdoTool({"keydown", "shift"}), 0);
+  ASSERT_TRUE(PumpUntil([&] {
+    return Station.Output().find(KeyText(16, false)) != std::string::npos;
+  })) << Station.Output();
+  Control().SetDisplayMode(dmAdaptive);
+  EXPECT_EQ(FullScreenWindow(), nullptr);
+  ASSERT_EQ(XdoTool({"keyup", "shift"}), 0);
+  const std::string shift = KeyText(16, false) + "\n\n" + KeyText(16, true) + "\n\n";
+  EXPECT_TRUE(PumpUntil([&] { return Station.Output().find(shift) != std::string::npos; }))
+      << Station.Output();
+}
+
 }  // namespace
 }  // namespace kyv::test
 
