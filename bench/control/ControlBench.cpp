@@ -19,10 +19,9 @@ namespace kyv {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 using bench::ControlSample;
-using bench::ProcessCpuSeconds;
+using bench::TCpuMeter;
 
 // Counts the changed areas the control hands to its views.
 struct TCountingViews : IPlayerViews {
@@ -53,19 +52,6 @@ BENCHMARK(BM_OpenToFirstPicture)->Unit(benchmark::kMillisecond)->UseRealTime();
 // "cpu_per_s" (processor seconds the whole process spent, every thread counted).
 constexpr auto kPlayFor = 4s;
 
-struct TCpuMeter {
-  double Cpu = 0, Wall = 0;
-  template <class TPlay>
-  void Measure(TPlay Play) {
-    const double cpu0 = ProcessCpuSeconds();
-    const auto wall0 = Clock::now();
-    Play();
-    Cpu += ProcessCpuSeconds() - cpu0;
-    Wall += std::chrono::duration<double>(Clock::now() - wall0).count();
-  }
-  void Report(benchmark::State& State) const { State.counters["cpu_per_s"] = Cpu / Wall; }
-};
-
 void BM_PlayInsideTheControl(benchmark::State& state) {
   const std::string& sample = ControlSample();
   TCountingViews views;
@@ -78,7 +64,7 @@ void BM_PlayInsideTheControl(benchmark::State& state) {
     meter.Measure([&] { control.Pump(kPlayFor); });
     control.Close();
   }
-  meter.Report(state);
+  state.counters["cpu_per_s"] = meter.PerSecond();
 }
 BENCHMARK(BM_PlayInsideTheControl)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
@@ -96,7 +82,7 @@ void BM_PlayHeadless(benchmark::State& state) {
     meter.Measure([&] { player.Pump(kPlayFor); });
     player.Close();
   }
-  meter.Report(state);
+  state.counters["cpu_per_s"] = meter.PerSecond();
 }
 BENCHMARK(BM_PlayHeadless)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 

@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -32,5 +33,20 @@ inline const std::string& ControlSample() {
   }();
   return path;
 }
+
+// Processor time over wall time of what Measure runs, summed over its calls: processor seconds
+// the whole process spent (every thread counted) per second played.
+struct TCpuMeter {
+  double Cpu = 0, Wall = 0;
+  template <class TPlay>
+  void Measure(TPlay Play) {
+    const double cpu0 = ProcessCpuSeconds();
+    const auto wall0 = std::chrono::steady_clock::now();
+    Play();
+    Cpu += ProcessCpuSeconds() - cpu0;
+    Wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+  }
+  double PerSecond() const { return Wall > 0 ? Cpu / Wall : 0; }
+};
 
 }  // namespace kyv::bench

@@ -34,7 +34,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 using bench::ControlSample;
-using bench::ProcessCpuSeconds;
+using bench::TCpuMeter;
 
 // Runs Qt's loop until Done or Timeout; false on the time-out.
 bool RunUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout) {
@@ -103,19 +103,6 @@ BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Playback for kPlayFor in real time: the processor time per second played, reported as
 // "cpu_per_s" (processor seconds the whole process spent, every thread counted).
 constexpr auto kPlayFor = 4s;
-
-struct TCpuMeter {
-  double Cpu = 0, Wall = 0;
-  template <class TPlay>
-  void Measure(TPlay Play) {
-    const double cpu0 = ProcessCpuSeconds();
-    const auto wall0 = Clock::now();
-    Play();
-    Cpu += ProcessCpuSeconds() - cpu0;
-    Wall += std::chrono::duration<double>(Clock::now() - wall0).count();
-  }
-  double PerSecond() const { return Wall > 0 ? Cpu / Wall : 0; }
-};
 
 TCpuMeter gForm, gHeadless;
 
