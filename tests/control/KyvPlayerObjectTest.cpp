@@ -3,7 +3,6 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include "ScopedEnv.h"
 #include "StationChild.h"
 #include "TempFolder.h"
+#include "XvfbDisplay.h"
 #include "com/Bstr.h"
 #include "com/ComPtr.h"
 #include "com/Variant.h"
@@ -378,34 +378,14 @@ TEST(ControlHost, APlainCHostCreatesScriptsAndPumpsTheControl) {
   EXPECT_EQ(status, 0) << test::ReadTextFile(output);
 }
 
-// The display number an X server started with "-displayfd 1" writes to its output; -1 when it
-// has ended or written none within Timeout.
-int WaitForDisplayNumber(test::TChildProcess& Server, const fs::path& Output,
-                         std::chrono::milliseconds Timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + Timeout;
-  while (Server.Running() && std::chrono::steady_clock::now() < deadline) {
-    const std::string text = test::ReadTextFile(Output);
-    const size_t digits = text.find_first_of("0123456789");
-    if (digits != std::string::npos && text.find('\n', digits) != std::string::npos)
-      return std::stoi(text.substr(digits));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return -1;
-}
-
 // With an X display the C host's control gets its application on that display, and works the
 // same.
 TEST(ControlHost, APlainCHostOnARealDisplay) {
   const TSample& sample = Sample();
   test::TTempFolder folder{"kyv_control_host_x"};
-  test::TChildProcess server(
-      {"Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
-      folder.Path() / "xvfb.txt");
-  const int display =
-      server.Started() ? WaitForDisplayNumber(server, folder.Path() / "xvfb.txt", 10s) : -1;
-  if (display < 0)
-    GTEST_SKIP() << "Xvfb did not start: " << test::ReadTextFile(folder.Path() / "xvfb.txt");
-  const TScopedEnv screen("DISPLAY", (":" + std::to_string(display)).c_str());
+  const test::TXvfbDisplay server(800, 600);
+  if (!server.Started()) GTEST_SKIP() << server.Reason();
+  const TScopedEnv screen("DISPLAY", server.Name().c_str());
   const TScopedEnv platform("QT_QPA_PLATFORM", nullptr);
   const fs::path output = folder.Path() / "host.txt";
   test::TChildProcess host(

@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <thread>
 
 #include "support/ChildProcess.h"
 #include "support/PngRead.h"
 #include "support/TempFolder.h"
+#include "support/XvfbDisplay.h"
 
 namespace kyv::test {
 namespace {
@@ -52,40 +52,12 @@ bool Eventually(const std::function<bool()>& Check, std::chrono::milliseconds Li
   return true;
 }
 
-// An X server of the test's own on a free display number.
-class TXvfb {
- public:
-  explicit TXvfb(const fs::path& Folder) : FOutput(Folder / "xvfb.txt") {
-    FServer = std::make_unique<TChildProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24",
-                                 "-nolisten", "tcp"},
-        FOutput);
-    if (!FServer->Started()) return;
-    Eventually(
-        [&] {
-          // The number comes as a line of its own among the server's notes.
-          static const std::regex number("(^|\n)([0-9]+)\n");
-          std::smatch found;
-          const std::string text = ReadTextFile(FOutput);
-          if (std::regex_search(text, found, number)) FDisplay = ":" + found[2].str();
-          return !FDisplay.empty() || !FServer->Running();
-        },
-        10s);
-  }
-  const std::string& Display() const { return FDisplay; }
-
- private:
-  fs::path FOutput;
-  std::unique_ptr<TChildProcess> FServer;
-  std::string FDisplay;
-};
-
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    FXvfb = std::make_unique<TXvfb>(FFolder.Path());
-    if (FXvfb->Display().empty()) GTEST_SKIP() << "Xvfb cannot start here";
-    setenv("DISPLAY", FXvfb->Display().c_str(), 1);
+    FXvfb = std::make_unique<TXvfbDisplay>(1280, 1024);
+    if (!FXvfb->Started()) GTEST_SKIP() << FXvfb->Reason();
+    setenv("DISPLAY", FXvfb->Name().c_str(), 1);
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("QT_QPA_PLATFORM");
     setenv("KYV_REGISTRY", (FFolder / "registry").c_str(), 1);
@@ -125,7 +97,7 @@ class DesktopTest : public ::testing::Test {
   }
 
   TTempFolder FFolder{"kyvplayer_desktop"};
-  std::unique_ptr<TXvfb> FXvfb;
+  std::unique_ptr<TXvfbDisplay> FXvfb;
   fs::path FSample;
 };
 
