@@ -9,6 +9,7 @@
 
 #include "ChildProcess.h"
 #include "ScopedEnv.h"
+#include "SinkBase.h"
 #include "StationChild.h"
 #include "TempFolder.h"
 #include "XvfbDisplay.h"
@@ -53,19 +54,7 @@ const TSample& Sample() {
   return sample;
 }
 
-// A sink of the control's events: what a sink needs besides Invoke.
-class TSinkBase : public com::TComObject<IDispatch> {
- public:
-  HRESULT GetTypeInfoCount(UINT* Count) override {
-    *Count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** Info) override {
-    *Info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-};
+using test::TSinkBase;
 
 // An event sink that records the play states it hears and may run an action on each.
 class TStateSink final : public TSinkBase {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ScopedEnv.h"
+#include "SinkBase.h"
 #include "SmallSample.h"
 #include "TempFolder.h"
 #include "com/Bstr.h"
@@ -49,17 +50,8 @@ const fs::path& SamplePath() {
 }
 
 // The host's sink: every event in order as "Name(arguments)". OnKeyPress's key may be replaced.
-class TRecordingSink final : public com::TComObject<IDispatch> {
+class TRecordingSink final : public test::TSinkBase {
  public:
-  HRESULT GetTypeInfoCount(UINT* Count) override {
-    *Count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** Info) override {
-    *Info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID Member, REFIID, LCID, WORD, DISPPARAMS* Params, VARIANT*, EXCEPINFO*,
                  UINT*) override {
     std::string text = Name(Member) + "(";
