@@ -22,7 +22,6 @@ namespace kyv::player {
 namespace {
 
 constexpr int kWatchMs = 250;
-constexpr int kPumpMs = 10;
 constexpr char kGeometryKey[] = "window/geometry";
 
 bool IsReconnectCode(int32_t Code) {
@@ -79,7 +78,6 @@ TPlayerWindow::TPlayerWindow(TControlLink& Link, QSettings& Settings, QWidget* P
 TPlayerWindow::~TPlayerWindow() {
   qApp->removeEventFilter(this);
   FWatch.stop();
-  FPump.stop();
   FLink.Unadvise();
   FSink->Detach();
   // The widget is the control's: it goes with the control, not with this window.
@@ -157,8 +155,6 @@ void TPlayerWindow::EmbedControl() {
     auto* none = new QLabel("This control has no window to show the picture in.", centre);
     none->setAlignment(Qt::AlignCenter);
     layout->addWidget(none, 1);
-    connect(&FPump, &QTimer::timeout, this, [] { CoPumpMessages(0); });
-    FPump.start(kPumpMs);
   }
   layout->addWidget(FBar);
   setCentralWidget(centre);

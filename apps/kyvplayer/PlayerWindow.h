@@ -121,8 +121,6 @@ class TPlayerWindow : public QMainWindow {
   QPointer<QWidget> FControlWidget;
   QPointer<QMessageBox> FNotice;
   QTimer FWatch;
-  // Runs the control's messages when it has no toolkit window of its own to be woken through.
-  QTimer FPump;
   QAction* FLeaveFullScreen = nullptr;
 
   QString FAddress;

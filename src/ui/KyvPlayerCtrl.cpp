@@ -245,8 +245,7 @@ bool TKyvPlayerCtrl::RepaintFullScreen(TBackBuffer& Buffer, const TRect& Changed
 void TKyvPlayerCtrl::ShowPicture(TDisplayMode Mode) {
   // Leaving full screen with nothing open lays out, but shows no old picture.
   if (FControl.Core().Player() != nullptr) FDetail->Picture().show();
-  FFullScreenShown = Mode == dmFull && ShowFullScreen();
-  if (FFullScreenShown) return;
+  if (Mode == dmFull && ShowFullScreen()) return;
   FreeFullScreen();
   const TDisplayMode shown = Mode == dmFull ? dmAdaptive : Mode;
   FDetail->SetScreen(FControl.KyvWidth(), FControl.KyvHeight(), shown);
@@ -254,14 +253,13 @@ void TKyvPlayerCtrl::ShowPicture(TDisplayMode Mode) {
 
 void TKyvPlayerCtrl::HidePicture() {
   FreeFullScreen();
-  FFullScreenShown = false;
   FDetail->Picture().hide();
 }
 
 void TKyvPlayerCtrl::RepaintRect(const TRect& Changed) {
   TPlayThread* player = FControl.Core().Player();
   if (player == nullptr) return;
-  if (FFullScreenShown && RepaintFullScreen(player->BackBuffer(), Changed)) return;
+  if (RepaintFullScreen(player->BackBuffer(), Changed)) return;
   FDetail->RepaintRect(player->BackBuffer(), Changed);
 }
 

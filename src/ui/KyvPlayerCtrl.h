@@ -128,7 +128,6 @@ class TKyvPlayerCtrl : public QWidget, public IPlayerViews {
   QAction* FAdaptive = nullptr;
   bool FKeyPreview = true;
   bool FResending = false;  // a previewed key is being delivered: the filter lets it pass
-  bool FFullScreenShown = false;
   std::unique_ptr<TfrmFullScreen> FFullScreenForm;  // only while full screen shows a source
   bool FLeftPressed = false;
   OLE_COLOR FColor;
