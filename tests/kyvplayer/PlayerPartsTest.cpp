@@ -11,7 +11,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <cstdlib>
-#include <map>
 #include <set>
 #include <sstream>
 
@@ -90,12 +89,6 @@ TEST(PlayerTexts, ClockAndFailures) {
   EXPECT_EQ(FailureText("a", {4, "拒绝提供直播服务", "no"}, true),
             "cannot open a: error 4, 拒绝提供直播服务: no");
   unsetenv("LC_ALL");
-
-  for (TStatus status : {vpOpened, vpPaused}) EXPECT_EQ(PlaybackStatusText(status), "Paused");
-  for (TStatus status : {vpPlaying, vpScanForward})
-    EXPECT_EQ(PlaybackStatusText(status), "Playing");
-  for (TStatus status : {vpClosed, vpStopped, vpOpening})
-    EXPECT_EQ(PlaybackStatusText(status), "Stopped");
 }
 
 // ---- Recent files ----
@@ -234,23 +227,6 @@ TEST_F(PlayerWindowTest, EveryKeyOfTheTableDoesItsActionOnce) {
   }
   for (const TShortcut& row : ShortcutTable())
     EXPECT_EQ(FWindow->ActionOf(row.Action)->shortcuts(), row.Keys);
-}
-
-TEST_F(PlayerWindowTest, DisplayModeKeysReachTheControl) {
-  const std::map<Qt::Key, TDisplayMode> keys = {
-      {Qt::Key_2, dmOriginal}, {Qt::Key_3, dmFull}, {Qt::Key_1, dmAdaptive}};
-  for (const auto& [key, mode] : keys) {
-    QTest::keyClick(FWindow.get(), key);
-    EXPECT_EQ(FLink->DisplayMode(), mode);
-    // The control's event ticks the menu's item.
-    EXPECT_TRUE(WaitFor([&] {
-      return FWindow
-          ->ActionOf(mode == dmOriginal ? TPlayerAction::ModeOriginal
-                     : mode == dmFull   ? TPlayerAction::ModeFull
-                                        : TPlayerAction::ModeAdaptive)
-          ->isChecked();
-    }));
-  }
 }
 
 TEST_F(PlayerWindowTest, DoubleClickOnThePictureIsTheWindowsFullScreen) {
