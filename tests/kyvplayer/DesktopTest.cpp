@@ -181,23 +181,5 @@ TEST_F(DesktopTest, MediaInterfaceSpaceAndRight) {
   EXPECT_TRUE(Eventually([&] { return Playerctl("status") == "Playing"; }));
 }
 
-TEST_F(DesktopTest, RefusingStationTellsWhyAndTheShotIsWritten) {
-  const fs::path output = FFolder / "station.txt", shot = FFolder / "refused.png";
-  TChildProcess station(
-      {KYVSTATION_PATH, "--port", "0", "--bind", "127.0.0.1", "--deny", FSample.string()}, output);
-  const uint16_t port = WaitForReportedPort(station, output, kStationServingPattern, 10s);
-  ASSERT_NE(port, 0) << ReadTextFile(output);
-  const std::string address = "kyvs://127.0.0.1:" + std::to_string(port) + "/demo";
-  TChildProcess player({KYVPLAYER_PATH, address, "--screenshot", shot.string()},
-                       FFolder / "refused.txt");
-  EXPECT_EQ(player.SignalAndWait(0, 30s), 1);
-  const std::string said = ReadTextFile(FFolder / "refused.txt");
-  EXPECT_NE(said.find("kyvplayer: cannot open " + address +
-                      ": error 4, 拒绝提供直播服务 (live service refused): "),
-            std::string::npos)
-      << said;
-  EXPECT_TRUE(fs::is_regular_file(shot));
-}
-
 }  // namespace
 }  // namespace kyv::test
